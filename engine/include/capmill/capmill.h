@@ -1,0 +1,72 @@
+// Capmill: the capture engine's exported interface.
+//
+// Every recording entry point blocks until the recording is over; call it on a
+// worker thread and control it from other threads with the control exports.
+// Texts are NUL-terminated UTF-8 and are read only during the call.
+#pragma once
+
+#include <stdbool.h>
+#include <stdint.h>
+
+#if defined(CAPMILL_BUILDING)
+#define CAPMILL_API __attribute__((visibility("default")))
+#else
+#define CAPMILL_API
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Settings: frame rate, CRF and size apply to the next recording; audio delay
+   and music volume apply at once. */
+CAPMILL_API void qelsetFrameRate(int fps);
+CAPMILL_API void qelSetCrf(int crf);
+CAPMILL_API void qelSetVideoRes(int width, int height);
+CAPMILL_API void qelSetAudioDelay(int milliseconds);
+CAPMILL_API void qelSetMusicVolume(int percent);
+/* Accepted for compatibility; stream failures are reported only in the log. */
+CAPMILL_API void qelSetStreamingErrorCallback(void* callback);
+
+/* Control: safe from any thread while a recording runs. */
+CAPMILL_API void qelStopRecording(void);
+CAPMILL_API void qelPauseRecording(void);
+CAPMILL_API void qelResumeRecording(void);
+CAPMILL_API bool qelIsRecordingPaused(void);
+/* Opaque handle to the running recording's clock, or NULL between recordings. */
+CAPMILL_API void* qelGetGlobalTimer(void);
+
+/* Recording entry points. audioInput is "audio=" followed by a microphone name. */
+CAPMILL_API void qelRecordScreen(const char* outputPath);
+CAPMILL_API void qelRecordScreenWithAudio(const char* outputPath, const char* audioInput);
+CAPMILL_API void qelRecordAndStreamDesktopOne(const char* audioInput, const char* outputPath,
+                                              const char* streamUrl);
+CAPMILL_API void qelRecordAndStreamDesktop(const char* outputPath, const char* audioInput,
+                                           const char* streamUrls[], int urlCount);
+
+/* Resource monitoring and adaptive quality. */
+CAPMILL_API void qelSetSystemMonitoringEnabled(bool enabled);
+CAPMILL_API void qelSetDynamicLimitsEnabled(bool enabled);
+CAPMILL_API void qelSetMaxMemoryUsage(uint64_t bytes);
+CAPMILL_API void qelSetMaxCpuUsage(double percent);
+CAPMILL_API bool qelCheckSystemResources(void);
+CAPMILL_API bool qelCheckMemoryUsage(void);
+CAPMILL_API int qelGetAdaptiveQualityLevel(void);
+CAPMILL_API double qelGetSystemCpuUsagePercent(void);
+CAPMILL_API double qelGetSystemMemoryUsagePercent(void);
+
+/* Capture devices. Entries are 256-byte buffers owned by the engine's allocator:
+   give them back with qelFreeDeviceList. */
+CAPMILL_API int qelGetAvailableMicrophones(char* names[], int maxNames);
+CAPMILL_API int qelGetAvailableCameras(char* names[], int maxNames);
+CAPMILL_API void qelFreeDeviceList(char* names[], int count);
+/* Newly allocated with malloc; the caller frees it with free(). */
+CAPMILL_API char* qelGetDefaultAudioDeviceName(void);
+
+#ifdef __cplusplus
+}
+
+#include <string>
+/* "audio=" followed by the default microphone's name ("audio=" alone when none). */
+CAPMILL_API std::string qelGetDefaultAudioDeviceNameAsString();
+#endif

@@ -1,0 +1,38 @@
+#include <cstdlib>
+
+#include "platform/CaptureDevices.h"
+#include "platform/DeviceLists.h"
+
+namespace capmill::platform {
+namespace {
+
+constexpr const char kAudioPrefix[] = "audio=";
+
+// The friendly name is the source's description; its own name is accepted too.
+// An unknown name is passed on unchanged so that opening it fails.
+std::string ResolveAudioSource(const std::string& wanted) {
+  if (wanted.empty()) return std::string();  // the server's default source
+  const AudioSourceList list = QueryAudioSources();
+  for (const AudioSource& source : list.sources)
+    if (source.description == wanted || source.name == wanted) return source.name;
+  return wanted;
+}
+
+}  // namespace
+
+DeviceInput MapCaptureDevice(const std::string& formatName, const std::string& inputName) {
+  if (formatName == "gdigrab") {
+    const char* display = std::getenv("DISPLAY");
+    return {"x11grab", display && *display ? display : ":0"};
+  }
+  if (formatName == "dshow") {
+    // Only "audio=" texts name a microphone; anything else must fail to open,
+    // and an empty source name would silently open the default source.
+    if (inputName.rfind(kAudioPrefix, 0) != 0) return {"pulse", "?" + inputName};
+    const std::string source = ResolveAudioSource(inputName.substr(sizeof(kAudioPrefix) - 1));
+    return {"pulse", source.empty() ? std::string("default") : source};
+  }
+  return {formatName, inputName};
+}
+
+}  // namespace capmill::platform

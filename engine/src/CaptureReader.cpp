@@ -1,0 +1,48 @@
+#include <cctype>
+#include <chrono>
+#include <thread>
+
+#include "platform/Log.h"
+#include "src/CaptureThreads.h"
+
+namespace capmill {
+
+void SleepMs(int milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
+
+CaptureReader::Result CaptureReader::Read(MediaInput& input) {
+  const int code = input.readPacket(input.inputPacket);
+  if (code == AVERROR_EOF) {
+    std::string name = mediaName_;
+    name[0] = static_cast<char>(std::toupper(name[0]));
+    log::ErrLine(name + " input reached end of file");
+    return Result::End;
+  }
+  if (code == AVERROR(EAGAIN) || code == AVERROR(EINTR)) {
+    SleepMs(kTryAgainWaitMs);
+    errorCount_ = 0;
+    return Result::Retry;
+  }
+  if (code < 0) {
+    ++errorCount_;
+    const std::string frame = std::string(mediaName_) + " frame (";
+    if (errorCount_ >= kMaxConsecutiveReadErrors) {
+      log::ErrLine("Too many consecutive errors reading " + frame + std::to_string(errorCount_) +
+                   " errors). Last error: " + AvErrorText(code) + ". Stopping recording.");
+      return Result::End;
+    }
+    if (errorCount_ % kReadErrorReportEvery == 0)
+      log::ErrLine("Error reading " + frame + "attempt " + std::to_string(errorCount_) + "/" +
+                   std::to_string(kMaxConsecutiveReadErrors) + "): " + AvErrorText(code) + ". Retrying...");
+    SleepMs(std::min(kReadBackoffPerErrorMs * errorCount_, kMaxReadBackoffMs));
+    return Result::Retry;
+  }
+  errorCount_ = 0;
+  std::lock_guard<std::mutex> hold(Engine().lock);
+  if (Engine().paused) {
+    av_packet_unref(input.inputPacket);
+    return Result::Retry;
+  }
+  return Result::Packet;
+}
+
+}  // namespace capmill

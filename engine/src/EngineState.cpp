@@ -1,0 +1,57 @@
+#include "src/EngineState.h"
+
+#include <chrono>
+
+#include "platform/Log.h"
+
+namespace capmill {
+
+int64_t NowTicks() {
+  using namespace std::chrono;
+  return duration_cast<duration<int64_t, std::ratio<1, 10000000>>>(steady_clock::now().time_since_epoch())
+      .count();
+}
+
+EngineState& Engine() {
+  static EngineState state;
+  return state;
+}
+
+void ResetRecordingTiming() {
+  EngineState& engine = Engine();
+  int delayMs;
+  {
+    std::lock_guard<std::mutex> hold(engine.lock);
+    engine.activeClock = nullptr;
+    delayMs = engine.audioDelayConfiguredMs.load();
+    engine.audioDelayCurrentMs = delayMs;
+    engine.paused = false;
+  }
+  const std::string line = log::Format(
+      256, "Timing reset for new recording: Global timer cleared, audio delay reset to %dms, paused state cleared\n",
+      delayMs);
+  log::Write(log::Sink::StdErr, line);
+  log::Debug(line);
+}
+
+void PauseRecording() {
+  EngineState& engine = Engine();
+  std::lock_guard<std::mutex> hold(engine.lock);
+  engine.paused = true;
+  if (engine.activeClock && !engine.activeClock->isPaused) {
+    engine.activeClock->pauseStart = NowTicks();
+    engine.activeClock->isPaused = true;
+  }
+}
+
+void ResumeRecording() {
+  EngineState& engine = Engine();
+  std::lock_guard<std::mutex> hold(engine.lock);
+  engine.paused = false;
+  if (engine.activeClock && engine.activeClock->isPaused) {
+    engine.activeClock->isPaused = false;
+    engine.activeClock->pausedTotalMs += (NowTicks() - engine.activeClock->pauseStart) / kTicksPerMs;
+  }
+}
+
+}  // namespace capmill

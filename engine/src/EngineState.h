@@ -1,0 +1,66 @@
+// The process-wide engine state shared by the exports, the recording
+// operations and the capture threads.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+struct AVFormatContext;
+
+namespace capmill {
+
+class StreamTarget;
+class ResourceMonitor;
+
+// Wall-clock time of a recording in 100-ns ticks. Fields change only under
+// EngineLock; the video thread reads them without it (a frame stamped during a
+// resume may see either pausedTotalMs).
+struct RecordingClock {
+  int64_t start = 0;
+  int64_t pauseStart = 0;
+  int64_t pausedTotalMs = 0;
+  bool isPaused = false;
+};
+
+// Current time in 100-ns ticks. A monotonic clock, so a change of the system
+// time during a recording cannot make timestamps jump.
+int64_t NowTicks();
+constexpr int64_t kTicksPerMs = 10000;
+
+struct EngineState {
+  // Read by the entry points only, at the start of a recording.
+  std::string frameRateText = "10";
+  std::string crfText = "30";
+  int outputWidth = 640;
+  int outputHeight = 480;
+
+  std::atomic<int> audioDelayConfiguredMs{500};
+  std::atomic<int> audioDelayCurrentMs{500};
+  std::atomic<bool> stopRequested{false};
+
+  // Everything below is guarded by lock (EngineLock).
+  std::mutex lock;
+  double musicVolume = 0.3;
+  bool paused = false;
+  RecordingClock* activeClock = nullptr;
+  int adaptiveQualityLevel = 0;
+  AVFormatContext* sharedOutput = nullptr;
+  StreamTarget* primaryStreamTarget = nullptr;
+  std::vector<StreamTarget*> streamTargets;
+};
+
+// The one engine state of the process.
+EngineState& Engine();
+
+// Begins every recording: clears the active clock and the pause flag and
+// re-arms the configured audio delay.
+void ResetRecordingTiming();
+
+// Pause and resume of the active clock, under EngineLock.
+void PauseRecording();
+void ResumeRecording();
+
+}  // namespace capmill

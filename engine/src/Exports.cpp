@@ -1,0 +1,193 @@
+// The exported functions: thin wrappers that convert arguments, call into the
+// engine and never let an exception cross the boundary.
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+
+#include "capmill/capmill.h"
+#include "platform/Log.h"
+#include "src/DeviceEnumeration.h"
+#include "src/EngineState.h"
+#include "src/PellamCapmill.h"
+#include "src/ResourceMonitor.h"
+
+using namespace capmill;
+
+namespace {
+
+std::string Text(const char* text) { return text ? text : ""; }
+
+void OutAndDebug(const std::string& line) {
+  log::OutLine(line);
+  log::Debug(line + "\n");
+}
+
+// Only one recording runs at a time: a second entry point call would share
+// the first one's file, clock and flags and corrupt it.
+std::atomic<bool> recordingRunning{false};
+
+class RecordingSlot {
+ public:
+  explicit RecordingSlot(const char* exportName) : taken_(!recordingRunning.exchange(true)) {
+    if (!taken_) {
+      const std::string line = std::string(exportName) + ": a recording is already running; call refused";
+      log::ErrLine(line);
+      log::Debug(line + "\n");
+    }
+  }
+  ~RecordingSlot() {
+    if (taken_) recordingRunning = false;
+  }
+  explicit operator bool() const { return taken_; }
+
+ private:
+  bool taken_;
+};
+
+template <typename Body>
+void Guarded(Body body) {
+  try {
+    body();
+  } catch (const std::exception& error) {
+    log::ErrLine(std::string("Unexpected engine error: ") + error.what());
+  } catch (...) {
+    log::ErrLine("Unexpected engine error");
+  }
+}
+
+// Runs the operation on a thread of its own and waits for it.
+template <typename Body>
+void OnOwnThread(Body body) {
+  std::thread([&body] { Guarded(body); }).join();
+}
+
+}  // namespace
+
+extern "C" {
+
+CAPMILL_API void qelsetFrameRate(int fps) { Engine().frameRateText = std::to_string(fps); }
+CAPMILL_API void qelSetCrf(int crf) { Engine().crfText = std::to_string(crf); }
+CAPMILL_API void qelSetVideoRes(int width, int height) {
+  Engine().outputWidth = width;
+  Engine().outputHeight = height;
+}
+CAPMILL_API void qelSetAudioDelay(int milliseconds) {
+  Engine().audioDelayConfiguredMs = milliseconds;
+  Engine().audioDelayCurrentMs = milliseconds;
+}
+CAPMILL_API void qelSetMusicVolume(int percent) {
+  std::lock_guard<std::mutex> hold(Engine().lock);
+  Engine().musicVolume = std::clamp(percent / 100.0, 0.0, 1.0);
+}
+CAPMILL_API void qelSetStreamingErrorCallback(void*) {}
+
+CAPMILL_API void qelStopRecording(void) { Engine().stopRequested = true; }
+CAPMILL_API void qelPauseRecording(void) { PauseRecording(); }
+CAPMILL_API void qelResumeRecording(void) { ResumeRecording(); }
+CAPMILL_API bool qelIsRecordingPaused(void) {
+  std::lock_guard<std::mutex> hold(Engine().lock);
+  return Engine().paused;
+}
+CAPMILL_API void* qelGetGlobalTimer(void) {
+  std::lock_guard<std::mutex> hold(Engine().lock);
+  return Engine().activeClock;
+}
+
+CAPMILL_API void qelRecordScreen(const char* outputPath) {
+  RecordingSlot slot("qelRecordScreen");
+  if (!slot) return;
+  Guarded([&] {
+    const std::string path = Text(outputPath);
+    PellamCapmill::FromEngine(path).RecVideo();
+  });
+}
+
+CAPMILL_API void qelRecordScreenWithAudio(const char* outputPath, const char* audioInput) {
+  RecordingSlot slot("qelRecordScreenWithAudio");
+  if (!slot) return;
+  Guarded([&] {
+    const std::string path = Text(outputPath);
+    PellamCapmill::FromEngine(path).RecAudioVideo(Text(audioInput));
+  });
+}
+
+CAPMILL_API void qelRecordAndStreamDesktopOne(const char* audioInput, const char* outputPath, const char* streamUrl) {
+  RecordingSlot slot("qelRecordAndStreamDesktopOne");
+  if (!slot) return;
+  Guarded([&] {
+    const std::string mic = Text(audioInput), path = Text(outputPath), url = Text(streamUrl);
+    OutAndDebug("[DEBUG] qelRecordAndStreamDesktopOne: Starting single URL streaming...");
+    // The parameter line goes to standard output only.
+    log::OutLine("[DEBUG] Parameters - Mic: " + mic + ", MP4: " + path + ", Stream: " + url);
+    OutAndDebug("[DEBUG] Starting file recording with PellamCapmill...");
+    PellamCapmill session = PellamCapmill::FromEngine(path);
+    OnOwnThread([&] { session.RecAndStreamAudioVideo(mic, url); });
+    OutAndDebug("[DEBUG] qelRecordAndStreamDesktopOne: Recording and streaming completed");
+  });
+}
+
+CAPMILL_API void qelRecordAndStreamDesktop(const char* outputPath, const char* audioInput, const char* streamUrls[],
+                                           int urlCount) {
+  RecordingSlot slot("qelRecordAndStreamDesktop");
+  if (!slot) return;
+  Guarded([&] {
+    const std::string mic = Text(audioInput), path = Text(outputPath);
+    OutAndDebug("[DEBUG] qelRecordAndStreamDesktop: Starting Multiple URL streaming...");
+    log::OutLine("[DEBUG] Parameters - Mic: " + mic + ", MP4: " + path +
+                 ", Multiple Stream URL Count: " + std::to_string(urlCount));
+    OutAndDebug("[DEBUG] Starting file recording with PellamCapmill...");
+    PellamCapmill session = PellamCapmill::FromEngine(path);
+    OnOwnThread([&] { session.RecAndStreamAudioVideoEx(mic, streamUrls, urlCount); });
+    OutAndDebug("[DEBUG] qelRecordAndStreamDesktop: Recording and streaming to Multiple URL EndPoint completed");
+  });
+}
+
+CAPMILL_API void qelSetSystemMonitoringEnabled(bool enabled) { Monitor().SetMonitoringEnabled(enabled); }
+CAPMILL_API void qelSetDynamicLimitsEnabled(bool enabled) { Monitor().SetDynamicLimitsEnabled(enabled); }
+CAPMILL_API void qelSetMaxMemoryUsage(uint64_t bytes) { Monitor().SetMaxMemory(bytes); }
+CAPMILL_API void qelSetMaxCpuUsage(double percent) { Monitor().SetMaxCpu(percent); }
+CAPMILL_API bool qelCheckSystemResources(void) { return Monitor().Check(); }
+CAPMILL_API bool qelCheckMemoryUsage(void) { return Monitor().MemoryWithinLimit(); }
+CAPMILL_API int qelGetAdaptiveQualityLevel(void) { return Monitor().Level(); }
+CAPMILL_API double qelGetSystemCpuUsagePercent(void) { return Monitor().CpuPercent(); }
+CAPMILL_API double qelGetSystemMemoryUsagePercent(void) { return Monitor().MemoryPercent(); }
+
+CAPMILL_API int qelGetAvailableMicrophones(char* names[], int maxNames) {
+  try {
+    return FillDeviceList(MicrophoneNames(platform::QueryAudioSources()), names, maxNames);
+  } catch (...) {
+    return 0;
+  }
+}
+
+CAPMILL_API int qelGetAvailableCameras(char* names[], int maxNames) {
+  try {
+    return FillDeviceList(CameraNames(platform::QueryCameras()), names, maxNames);
+  } catch (...) {
+    return 0;
+  }
+}
+
+CAPMILL_API void qelFreeDeviceList(char* names[], int count) { FreeDeviceList(names, count); }
+
+CAPMILL_API char* qelGetDefaultAudioDeviceName(void) {
+  try {
+    const std::string text = DefaultAudioDeviceText(platform::QueryAudioSources());
+    char* copy = static_cast<char*>(std::malloc(text.size() + 1));
+    if (copy) std::memcpy(copy, text.c_str(), text.size() + 1);
+    return copy;
+  } catch (...) {
+    return nullptr;
+  }
+}
+
+}  // extern "C"
+
+CAPMILL_API std::string qelGetDefaultAudioDeviceNameAsString() {
+  try {
+    return DefaultAudioDeviceText(platform::QueryAudioSources());
+  } catch (...) {
+    return "audio=";
+  }
+}

@@ -1,0 +1,247 @@
+#include <algorithm>
+
+#include "platform/Log.h"
+#include "src/CaptureThreads.h"
+#include "src/ResourceMonitor.h"
+#include "src/StreamTargets.h"
+
+namespace capmill {
+namespace {
+
+constexpr int64_t kMaxAudioLeadMs = 150;
+
+// Reports that differ between the running loop and the final flush.
+struct PacketTexts {
+  const char* receiveError;  // null: "Error during encoding" without a code
+  const char* writeError;    // null: direct write failures are not reported
+};
+constexpr PacketTexts kRunningTexts{nullptr, "Error in writing audio frame, error code: "};
+constexpr PacketTexts kFlushTexts{"Error receiving flushed audio packet: ", "Error writing flushed audio frame: "};
+constexpr PacketTexts kFinalTexts{"Error receiving flushed audio packet: ", nullptr};
+
+// Owns one decoded frame's converted samples.
+class SampleBuffer {
+ public:
+  SampleBuffer(int channels, int samples, AVSampleFormat format) {
+    if (av_samples_alloc_array_and_samples(&data_, nullptr, channels, samples, format, 0) < 0) {
+      if (!data_) throw CaptureError("Could not allocate converted input sample pointersn");
+      throw CaptureError("Cannot allocate memory for the samples of all channels in one consecutive block for convenience");
+    }
+  }
+  ~SampleBuffer() {
+    if (data_) av_freep(&data_[0]);
+    av_freep(&data_);
+  }
+  uint8_t** data() { return data_; }
+
+ private:
+  uint8_t** data_ = nullptr;
+};
+
+// Receives every packet the encoder has ready and writes each one.
+void WriteEncodedPackets(MediaInput& input, const PacketTexts& texts) {
+  AVCodecContext* encoder = input.encoderContext;
+  for (;;) {
+    const int code = avcodec_receive_packet(encoder, input.outputPacket);
+    if (code == AVERROR(EAGAIN) || code == AVERROR_EOF) return;
+    if (code < 0) {
+      if (texts.receiveError) log::ErrLine(texts.receiveError + std::to_string(code));
+      else log::ErrLine("Error during encoding");
+      return;
+    }
+    AVFormatContext* file = input.OutputContainer();
+    AVStream* track = file->streams[input.outputStream->index];
+    av_packet_rescale_ts(input.outputPacket, encoder->time_base, track->time_base);
+    input.outputPacket->stream_index = input.outputStream->index;
+    if (HaveStreamTargets()) {
+      RoutePacket(input.outputPacket, input.outputStream, input);
+    } else {
+      std::lock_guard<std::mutex> hold(Engine().lock);
+      const int written = av_interleaved_write_frame(file, input.outputPacket);
+      if (written < 0 && texts.writeError) log::ErrLine(texts.writeError + std::to_string(written));
+    }
+    av_packet_unref(input.outputPacket);
+  }
+}
+
+// A frame record for whole encoder frames; null when it cannot be made.
+AVFrame* NewEncoderFrame(const AVCodecContext* encoder) {
+  AVFrame* frame = av_frame_alloc();
+  if (!frame) return nullptr;
+  frame->nb_samples = encoder->frame_size;
+  av_channel_layout_copy(&frame->ch_layout, &encoder->ch_layout);
+  frame->format = encoder->sample_fmt;
+  frame->sample_rate = encoder->sample_rate;
+  if (av_frame_get_buffer(frame, 0) < 0) av_frame_free(&frame);
+  return frame;
+}
+
+// Encodes every whole frame the FIFO holds.
+void EncodeWholeFrames(MediaInput& input, int64_t& samplesSent, bool flushing) {
+  AVCodecContext* encoder = input.encoderContext;
+  const int frameSize = encoder->frame_size;
+  while (av_audio_fifo_size(input.audioFifo) >= frameSize) {
+    av_frame_make_writable(input.convertedFrame);
+    const bool readOk = av_audio_fifo_read(input.audioFifo, reinterpret_cast<void**>(input.convertedFrame->data),
+                                           frameSize) >= frameSize;
+    input.convertedFrame->pts = samplesSent;
+    samplesSent += frameSize;
+    if (int code = avcodec_send_frame(encoder, input.convertedFrame); code < 0) {
+      if (flushing) {
+        log::ErrLine("Error encoding flushed audio frame: " + std::to_string(code));
+        return;
+      }
+      log::Out("Cannot encode current audio packet, error: " + std::to_string(code) + "\n");
+      continue;
+    }
+    if (!readOk) continue;
+    WriteEncodedPackets(input, flushing ? kFlushTexts : kRunningTexts);
+  }
+}
+
+// True when the frame's samples keep the audio within kMaxAudioLeadMs of the
+// recording clock. A device that delivers audio buffered before the recording
+// started (or faster than real time) would otherwise push the sound ahead of
+// the picture; the surplus is dropped.
+bool WithinRecordingClock(MediaInput& input, int64_t& samplesKept) {
+  const int rate = input.av_cntx_in->sample_rate;
+  if (rate <= 0) return true;
+  int64_t recordedMs;
+  {
+    std::lock_guard<std::mutex> hold(Engine().lock);
+    const RecordingClock* clock = Engine().activeClock ? Engine().activeClock : input.clock;
+    recordedMs = (NowTicks() - clock->start) / kTicksPerMs - clock->pausedTotalMs;
+  }
+  const int64_t allowed = (recordedMs + kMaxAudioLeadMs) * rate / 1000;
+  if (samplesKept + input.decodedFrame->nb_samples > allowed) return false;
+  samplesKept += input.decodedFrame->nb_samples;
+  return true;
+}
+
+void ProcessDecodedFrame(MediaInput& input, int64_t& samplesSent) {
+  AVCodecContext* encoder = input.encoderContext;
+  AVFrame* decoded = input.decodedFrame;
+  AVStream* track = input.OutputContainer()->streams[input.outputStream->index];
+  if (track->start_time <= 0) track->start_time = decoded->pts;
+
+  const int n = decoded->nb_samples;
+  const int capacity = std::max(n, swr_get_out_samples(input.resampler, n));
+  SampleBuffer converted(encoder->ch_layout.nb_channels, capacity, encoder->sample_fmt);
+  const int convertedCount = swr_convert(input.resampler, converted.data(), capacity,
+                                         const_cast<const uint8_t**>(decoded->extended_data), n);
+  // Only what the resampler produced is real audio.
+  if (convertedCount > 0) FifoWrite(input, converted.data(), convertedCount);
+
+  av_packet_unref(input.outputPacket);
+  av_frame_free(&input.convertedFrame);
+  input.convertedFrame = NewEncoderFrame(encoder);
+  if (!input.convertedFrame) {
+    log::ErrLine("Cannot allocate an AVPacket for encoded video");
+    return;
+  }
+  EncodeWholeFrames(input, samplesSent, false);
+  av_frame_free(&input.convertedFrame);
+  av_packet_unref(input.outputPacket);
+}
+
+void FlushFifo(MediaInput& input, int64_t& samplesSent) {
+  const int held = av_audio_fifo_size(input.audioFifo);
+  if (held <= 0) return;
+  log::ErrLine("Flushing " + std::to_string(held) + " samples from FIFO...");
+  av_frame_free(&input.convertedFrame);
+  input.convertedFrame = NewEncoderFrame(input.encoderContext);
+  if (input.convertedFrame) {
+    EncodeWholeFrames(input, samplesSent, true);
+    const int rest = av_audio_fifo_size(input.audioFifo);
+    if (rest > 0) {
+      log::ErrLine("Flushing final " + std::to_string(rest) + " samples from FIFO...");
+      av_frame_make_writable(input.convertedFrame);
+      input.convertedFrame->nb_samples = rest;
+      if (av_audio_fifo_read(input.audioFifo, reinterpret_cast<void**>(input.convertedFrame->data), rest) >= rest) {
+        input.convertedFrame->pts = samplesSent;
+        if (avcodec_send_frame(input.encoderContext, input.convertedFrame) >= 0) {
+          avcodec_send_frame(input.encoderContext, nullptr);
+          WriteEncodedPackets(input, kFinalTexts);
+        }
+      }
+    }
+  }
+  av_frame_free(&input.convertedFrame);
+  log::ErrLine("FIFO flush completed. Remaining samples: " + std::to_string(av_audio_fifo_size(input.audioFifo)));
+}
+
+void EndMicCapture(MediaInput& input, int64_t& samplesSent) {
+  log::ErrLine("Audio thread stopping, flushing remaining FIFO data...");
+  FlushFifo(input, samplesSent);
+  if (input.kind != kSharedFileAudio) {
+    {
+      std::lock_guard<std::mutex> hold(Engine().lock);
+      AVFormatContext* file = input.OutputContainer();
+      if (!file || av_write_trailer(file) < 0) log::Out("\nerror in writing av trailer");
+    }
+    WriteStreamTargetTrailers();
+  }
+  log::ErrLine("Audio thread ending normally");
+}
+
+void RunMicCapture(MediaInput& input) {
+  log::ErrLine("Audio thread starting...");
+  int64_t samplesSent = 0;
+  int64_t samplesKept = 0;
+  CaptureReader reader("audio");
+  while (!Engine().stopRequested) {
+    const CaptureReader::Result read = reader.Read(input);
+    if (read == CaptureReader::Result::End) break;
+    if (read == CaptureReader::Result::Retry) continue;
+
+    try {
+      if (!CheckSystemResources()) {
+        int level;
+        {
+          std::lock_guard<std::mutex> hold(Engine().lock);
+          level = Engine().adaptiveQualityLevel;
+        }
+        if (level >= 1) SleepMs(1);
+      }
+    } catch (...) {
+      log::ErrLine("System resource checking failed, continuing with normal audio processing");
+    }
+
+    if (int code = avcodec_send_packet(input.av_cntx_in, input.inputPacket); code < 0) {
+      log::Out("Cannot decode current audio packet " + std::to_string(code) + "\n");
+      av_packet_unref(input.inputPacket);
+      continue;
+    }
+    for (;;) {
+      const int code = avcodec_receive_frame(input.av_cntx_in, input.decodedFrame);
+      if (code == AVERROR(EAGAIN) || code == AVERROR_EOF) break;
+      if (code < 0) {
+        log::ErrLine("Error during decoding");
+        break;
+      }
+      if (WithinRecordingClock(input, samplesKept)) ProcessDecodedFrame(input, samplesSent);
+    }
+    av_packet_unref(input.inputPacket);
+  }
+  EndMicCapture(input, samplesSent);
+}
+
+}  // namespace
+
+void FifoWrite(MediaInput& input, uint8_t** samples, int count) {
+  if (av_audio_fifo_realloc(input.audioFifo, av_audio_fifo_size(input.audioFifo) + count) < 0)
+    throw CaptureError("Could not reallocate FIFOn");
+  if (av_audio_fifo_write(input.audioFifo, reinterpret_cast<void**>(samples), count) < count)
+    throw CaptureError("Could not write data to FIFOn");
+}
+
+void MicCaptureThread(MediaInput& input) {
+  try {
+    RunMicCapture(input);
+  } catch (...) {
+    av_frame_free(&input.convertedFrame);
+    log::ErrLine("Audio thread crashed, but continuing...");
+  }
+}
+
+}  // namespace capmill

@@ -1,0 +1,137 @@
+#include "src/PellamCapmill.h"
+
+#include <optional>
+
+#include "platform/Log.h"
+#include "src/Output.h"
+#include "src/StreamTargets.h"
+#include "src/ThreadDrivers.h"
+
+namespace capmill {
+namespace {
+
+constexpr const char kAudioInputFrameRate[] = "24";
+
+// The inputs of one recording, destroyed audio first: the first destruction
+// closes the shared file.
+struct RecordingInputs {
+  MediaKind videoKind = kScreenVideo;
+  MediaKind audioKind = kSharedFileAudio;
+  std::optional<MediaInput> screen;
+  std::optional<MediaInput> audio;
+
+  ~RecordingInputs() {
+    audio.reset();
+    screen.reset();
+  }
+  MediaInput* Screen() { return screen ? &*screen : nullptr; }
+  MediaInput* Audio() { return audio ? &*audio : nullptr; }
+};
+
+// Builds and opens everything up to the converters (the shared steps of every
+// plain recording operation).
+void OpenInputs(RecordingInputs& inputs, const PellamCapmill& session, const std::string* audioInput) {
+  inputs.screen.emplace(inputs.videoKind, session.frameRateText);
+  if (audioInput) inputs.audio.emplace(inputs.audioKind, kAudioInputFrameRate);
+
+  MediaInput& screen = *inputs.screen;
+  screen.requestedWidth = session.width;
+  screen.requestedHeight = session.height;
+  screen.OpenDevice("gdigrab", "desktop");
+  screen.OpenDecoder(AVMEDIA_TYPE_VIDEO);
+  OpenOutput(screen, session.outputPath);
+  AVDictionary* options = VideoEncoderOptions(session.crfText);
+  try {
+    OpenEncoder(screen, &options);
+  } catch (...) {
+    av_dict_free(&options);
+    throw;
+  }
+  av_dict_free(&options);
+
+  if (audioInput) {
+    MediaInput& audio = *inputs.audio;
+    audio.OpenDevice("dshow", *audioInput);
+    audio.OpenDecoder(AVMEDIA_TYPE_AUDIO);
+    OpenOutput(audio, session.outputPath);
+    OpenEncoder(audio, nullptr);
+  }
+  WriteHeader(screen);
+  SetupScaler(screen);
+  if (audioInput) SetupResampler(*inputs.audio);
+}
+
+void ReportStreamError(const char* operation, const std::string& message) {
+  const std::string line = std::string("Error in ") + operation + ": " + message;
+  log::ErrLine(line);
+  log::Debug(line + "\n");
+}
+
+}  // namespace
+
+PellamCapmill PellamCapmill::FromEngine(const std::string& path) {
+  PellamCapmill session(640, 480, "", "", path);
+  const EngineState& engine = Engine();
+  session.crfText = engine.crfText;
+  session.frameRateText = engine.frameRateText;
+  session.width = engine.outputWidth;
+  session.height = engine.outputHeight;
+  return session;
+}
+
+void PellamCapmill::RecVideo() {
+  try {
+    RecordingInputs inputs;
+    OpenInputs(inputs, *this, nullptr);
+    VideoAudioThreadDriver(inputs.Screen(), nullptr);
+  } catch (const std::exception& error) {
+    log::Out(std::string("Error :") + error.what());
+  }
+}
+
+void PellamCapmill::RecAudioVideo(const std::string& audioInput) {
+  try {
+    RecordingInputs inputs;
+    OpenInputs(inputs, *this, &audioInput);
+    VideoAudioThreadDriver(inputs.Screen(), inputs.Audio());
+  } catch (const std::exception& error) {
+    log::Out(std::string("Error :") + error.what());
+  }
+}
+
+void PellamCapmill::RecAndStreamAudioVideo(const std::string& audioInput, const std::string& streamUrl) {
+  RecordingInputs inputs;
+  std::unique_ptr<StreamTarget> target;
+  try {
+    OpenInputs(inputs, *this, &audioInput);
+    target = CreateStreamTarget(streamUrl, inputs.Screen(), inputs.Audio(), *this);
+    OpenStreamTarget(target.get());
+    SetPrimaryStreamTarget(target.get());
+    VideoAudioThreadDriver(inputs.Screen(), inputs.Audio());
+  } catch (const std::exception& error) {
+    ReportStreamError("RecAndStreamAudioVideo", error.what());
+  }
+  SetPrimaryStreamTarget(nullptr);
+  target.reset();
+}
+
+void PellamCapmill::RecAndStreamAudioVideoEx(const std::string& audioInput, const char* const* streamUrls,
+                                             int urlCount) {
+  if (!streamUrls || urlCount < 1) {
+    ReportStreamError("RecAndStreamAudioVideoEx", "Invalid stream URL list or count");
+    return;
+  }
+  RecordingInputs inputs;
+  std::vector<std::unique_ptr<StreamTarget>> targets;
+  try {
+    OpenInputs(inputs, *this, &audioInput);
+    targets = SetUpStreamTargets(streamUrls, urlCount, inputs.Screen(), inputs.Audio(), *this);
+    VideoAudioThreadDriver(inputs.Screen(), inputs.Audio());
+  } catch (const std::exception& error) {
+    ReportStreamError("RecAndStreamAudioVideoEx", error.what());
+  }
+  ClearStreamTargets();
+  targets.clear();
+}
+
+}  // namespace capmill

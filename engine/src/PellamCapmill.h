@@ -1,0 +1,32 @@
+// The recorder session built by every recording entry point, and its
+// recording operations.
+#pragma once
+
+#include <string>
+
+namespace capmill {
+
+class PellamCapmill {
+ public:
+  PellamCapmill(int sessionWidth, int sessionHeight, std::string rateText, std::string qualityText,
+                const std::string& path)
+      : frameRateText(std::move(rateText)), crfText(std::move(qualityText)), width(sessionWidth),
+        height(sessionHeight), outputPath(path) {}
+
+  // The session of a new recording: the defaults, then the engine's settings.
+  static PellamCapmill FromEngine(const std::string& path);
+
+  // Recording operations; each returns when the recording is over.
+  void RecVideo();
+  void RecAudioVideo(const std::string& audioInput);
+  void RecAndStreamAudioVideo(const std::string& audioInput, const std::string& streamUrl);
+  void RecAndStreamAudioVideoEx(const std::string& audioInput, const char* const* streamUrls, int urlCount);
+
+  std::string frameRateText;
+  std::string crfText;
+  int width;
+  int height;
+  const std::string& outputPath;
+};
+
+}  // namespace capmill

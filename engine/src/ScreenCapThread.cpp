@@ -1,0 +1,141 @@
+#include "platform/Log.h"
+#include "src/CaptureThreads.h"
+#include "src/Output.h"
+#include "src/ResourceMonitor.h"
+#include "src/StreamTargets.h"
+
+namespace capmill {
+namespace {
+
+// Frames closer than this share of a frame interval to the last one are dropped.
+constexpr int64_t kMinFrameSpacingPercent = 75;
+
+// Writes one encoded screen packet to the file directly, or through the router
+// when stream targets exist.
+void WriteScreenPacket(MediaInput& input) {
+  if (HaveStreamTargets()) {
+    RoutePacket(input.outputPacket, input.outputStream, input);
+    return;
+  }
+  std::lock_guard<std::mutex> hold(Engine().lock);
+  if (AVFormatContext* file = input.OutputContainer()) av_interleaved_write_frame(file, input.outputPacket);
+}
+
+// Wall-clock timestamp of the current frame in 1/90000 s, and the throttle level.
+int64_t StampFrame(MediaInput& input, int& level) {
+  std::lock_guard<std::mutex> hold(Engine().lock);
+  const RecordingClock* clock = Engine().activeClock ? Engine().activeClock : input.clock;
+  level = Engine().adaptiveQualityLevel;
+  const int64_t elapsedMs = (NowTicks() - clock->start) / kTicksPerMs;
+  return (elapsedMs - clock->pausedTotalMs + Engine().audioDelayCurrentMs) * kTimestampUnitsPerMs;
+}
+
+// Sends the converted frame; takes packets out only when the encoder refuses
+// a new frame. False on an encoder error.
+bool EncodeFrame(MediaInput& input) {
+  int result = 0;
+  for (;;) {
+    if (result == AVERROR(EAGAIN)) {
+      av_packet_unref(input.outputPacket);
+      if (avcodec_receive_packet(input.encoderContext, input.outputPacket) < 0) return true;
+      input.outputPacket->duration = 0;
+      WriteScreenPacket(input);
+    } else if (result < 0) {
+      log::Out("\nError :" + AvErrorText(result));
+      return false;
+    }
+    result = avcodec_send_frame(input.encoderContext, input.convertedFrame);
+    if (result == 0) return true;
+  }
+}
+
+void EndScreenCapture(MediaInput& input, const std::function<void()>& waitForOtherWriters) {
+  avcodec_send_frame(input.encoderContext, nullptr);
+  for (;;) {
+    av_packet_unref(input.outputPacket);
+    if (avcodec_receive_packet(input.encoderContext, input.outputPacket) < 0) break;
+    WriteScreenPacket(input);
+  }
+  // The file is finished only after the audio thread's last packet.
+  if (waitForOtherWriters) waitForOtherWriters();
+  {
+    std::lock_guard<std::mutex> hold(Engine().lock);
+    AVFormatContext* file = input.OutputContainer();
+    if (!file || av_write_trailer(file) < 0) log::Out("\nerror in writing av trailer");
+  }
+  WriteStreamTargetTrailers();
+  av_packet_free(&input.outputPacket);
+  log::ErrLine("Video thread ending normally");
+}
+
+}  // namespace
+
+void ScreenCapThread(MediaInput& input, const std::function<void()>& waitForOtherWriters) {
+  av_packet_free(&input.outputPacket);
+  input.outputPacket = av_packet_alloc();
+  if (!input.outputPacket) {
+    log::ErrLine("Failed to allocate output packet in ScreenCapThread");
+    if (waitForOtherWriters) waitForOtherWriters();
+    return;
+  }
+  int64_t lastPts = 0;
+  bool haveFrame = false;
+  const int64_t minFrameSpacing =
+      input.frameRate > 0 ? kMinFrameSpacingPercent * 90000 / (100 * static_cast<int64_t>(input.frameRate)) : 0;
+  CaptureReader reader("video");
+
+  while (!Engine().stopRequested) {
+    const CaptureReader::Result read = reader.Read(input);
+    if (read == CaptureReader::Result::End) break;
+    if (read == CaptureReader::Result::Retry) continue;
+
+    try {
+      CheckSystemResources();
+    } catch (...) {
+      log::ErrLine("System resource checking failed, continuing with normal video processing");
+    }
+    int level = 0;
+    const int64_t pts = StampFrame(input, level);
+    if (level >= 1) SleepMs(1);
+    // Frames the grabber buffered during setup, or delivers in a burst to
+    // catch up after a stall, would crowd the timeline: keep the frame rate.
+    if (haveFrame && pts - lastPts < minFrameSpacing) {
+      av_packet_unref(input.inputPacket);
+      continue;
+    }
+    haveFrame = true;
+
+    if (int code = avcodec_send_packet(input.av_cntx_in, input.inputPacket); code < 0) {
+      log::ErrLine("Error while sending packet: " + AvErrorText(code));
+      av_packet_unref(input.inputPacket);
+      continue;
+    }
+    if (avcodec_receive_frame(input.av_cntx_in, input.decodedFrame) < 0) {
+      log::Out("Error while receiving frame from decoder");
+      av_packet_unref(input.inputPacket);
+      lastPts = pts;
+      continue;
+    }
+    av_packet_unref(input.outputPacket);
+    input.outputPacket->pts = input.outputPacket->dts = pts;
+    input.outputPacket->duration = pts - lastPts;
+    input.convertedFrame->pts = pts;
+    input.convertedFrame->pkt_duration = pts - lastPts;
+
+    // The encoder may still hold the previous picture: never scale over it.
+    av_frame_make_writable(input.convertedFrame);
+    if (sws_scale(input.scaler, input.decodedFrame->data, input.decodedFrame->linesize, 0,
+                  input.decodedFrame->height, input.convertedFrame->data, input.convertedFrame->linesize) <= 0)
+      log::Out("Error while executing sws_scale");
+    av_frame_unref(input.decodedFrame);
+
+    const bool encoded = EncodeFrame(input);
+    av_packet_unref(input.inputPacket);
+    av_packet_unref(input.outputPacket);
+    if (!encoded) break;
+    lastPts = pts;
+  }
+  EndScreenCapture(input, waitForOtherWriters);
+}
+
+}  // namespace capmill

@@ -1,0 +1,284 @@
+#include "src/StreamTargets.h"
+
+#include "platform/Log.h"
+#include "src/Output.h"
+#include "src/ParameterSets.h"
+#include "src/PellamCapmill.h"
+
+namespace capmill {
+namespace {
+
+// A server that stops reading must not block the file forever.
+constexpr const char kWriteTimeoutUs[] = "5000000";
+
+int InterruptWhenAbandoned(void* opaque) { return static_cast<StreamTarget*>(opaque)->abandoned ? 1 : 0; }
+
+AVStream* FirstTrackOfType(AVFormatContext* container, AVMediaType type) {
+  for (unsigned i = 0; i < container->nb_streams; ++i)
+    if (container->streams[i]->codecpar->codec_type == type) return container->streams[i];
+  return nullptr;
+}
+
+// Gives a waiting target its video configuration from a key frame and writes
+// its header. False while the target cannot take packets yet.
+bool ReadyForPacket(StreamTarget& target, const AVPacket& packet, AVMediaType type) {
+  if (target.headerWritten) return true;
+  if (!target.headerPending) return false;
+  if (type != AVMEDIA_TYPE_VIDEO || !(packet.flags & AV_PKT_FLAG_KEY)) return false;
+  AVStream* video = FirstTrackOfType(target.container, AVMEDIA_TYPE_VIDEO);
+  const std::string parameterSets = ExtractParameterSets(packet.data, packet.size);
+  if (!video || parameterSets.empty()) return false;
+  if (SetExtradata(video->codecpar, parameterSets) < 0) return false;
+  target.headerPending = false;
+  if (int code = avformat_write_header(target.container, nullptr); code < 0) {
+    log::ErrLine("Unable to write stream format header: " + AvErrorText(code));
+    return false;
+  }
+  target.headerWritten = true;
+  return true;
+}
+
+// Writes one copy to a target; the copy is consumed. Returns the result code.
+int WriteCopy(StreamTarget& target, AVPacket* copy, AVStream* source) {
+  AVStream* track = FirstTrackOfType(target.container, source->codecpar->codec_type);
+  if (!track || !ReadyForPacket(target, *copy, source->codecpar->codec_type)) {
+    av_packet_free(&copy);
+    return 0;
+  }
+  copy->stream_index = track->index;
+  av_packet_rescale_ts(copy, source->time_base, track->time_base);
+  const int code = av_interleaved_write_frame(target.container, copy);
+  if (code == AVERROR(ETIMEDOUT)) target.abandoned = true;
+  av_packet_free(&copy);
+  return code;
+}
+
+void WriteToFile(AVPacket* packet, AVStream* source, MediaInput& input) {
+  AVFormatContext* file = input.OutputContainer();
+  if (!file || source->index >= static_cast<int>(file->nb_streams)) {
+    av_packet_unref(packet);
+    return;
+  }
+  packet->stream_index = source->index;
+  if (int code = av_interleaved_write_frame(file, packet); code < 0)
+    log::ErrLine("Error writing to file: " + AvErrorText(code));
+}
+
+void AddTrack(AVFormatContext* target, MediaInput& input, StreamSetupError::Step createStep,
+              StreamSetupError::Step copyStep, const char* createText, const char* copyText) {
+  AVStream* track = avformat_new_stream(target, input.encoder);
+  if (!track) throw StreamSetupError(createStep, createText);
+  if (avcodec_parameters_copy(track->codecpar, input.outputStream->codecpar) < 0)
+    throw StreamSetupError(copyStep, copyText);
+  track->time_base = input.outputStream->time_base;
+  track->codecpar->codec_tag = 0;
+}
+
+void RoutePacketLocked(AVPacket* packet, AVStream* source, MediaInput& input);
+
+}  // namespace
+
+StreamTarget::StreamTarget(AVFormatContext* targetContainer) : container(targetContainer) {
+  container->interrupt_callback = AVIOInterruptCB{&InterruptWhenAbandoned, this};
+}
+
+StreamTarget::~StreamTarget() { ReleaseOutputContext(container); }
+
+std::string StreamTarget::Url() const { return container && container->url ? container->url : ""; }
+
+void SetPrimaryStreamTarget(StreamTarget* target) {
+  std::lock_guard<std::mutex> hold(Engine().lock);
+  Engine().primaryStreamTarget = target;
+}
+
+void AddStreamTarget(StreamTarget* target) {
+  std::lock_guard<std::mutex> hold(Engine().lock);
+  Engine().streamTargets.push_back(target);
+  if (Engine().streamTargets.size() == 1) Engine().primaryStreamTarget = target;
+}
+
+void ClearStreamTargets() {
+  std::lock_guard<std::mutex> hold(Engine().lock);
+  Engine().streamTargets.clear();
+  Engine().primaryStreamTarget = nullptr;
+}
+
+std::unique_ptr<StreamTarget> CreateStreamTarget(const std::string& url, MediaInput* screen, MediaInput* audio,
+                                                 const PellamCapmill& session) {
+  using Step = StreamSetupError::Step;
+  const AVOutputFormat* format = av_guess_format(nullptr, url.c_str(), nullptr);
+  if (!format) format = av_guess_format("flv", nullptr, nullptr);
+  AVFormatContext* container = nullptr;
+  if (avformat_alloc_output_context2(&container, format, nullptr, url.c_str()) < 0 || !container)
+    throw StreamSetupError(Step::Container, "Error in allocating stream format output context");
+  auto target = std::make_unique<StreamTarget>(container);
+
+  const bool haveFile = Engine().sharedOutput != nullptr;
+  if (screen && screen->outputStream && haveFile) {
+    AddTrack(container, *screen, Step::VideoStream, Step::VideoParams, "Unable to create video stream for streaming",
+             "Unable to copy video codec parameters for streaming");
+    AVStream* track = container->streams[container->nb_streams - 1];
+    // A session without a size records the captured size: keep the file's.
+    if (session.width > 0 && session.height > 0) {
+      track->codecpar->width = session.width;
+      track->codecpar->height = session.height;
+      if (screen->encoderContext) {
+        screen->encoderContext->width = session.width;
+        screen->encoderContext->height = session.height;
+        avcodec_parameters_from_context(track->codecpar, screen->encoderContext);
+        track->codecpar->codec_tag = 0;
+      }
+    }
+  }
+  if (audio && audio->outputStream && haveFile)
+    AddTrack(container, *audio, Step::AudioStream, Step::AudioParams, "Unable to create audio stream for streaming",
+             "Unable to copy audio codec parameters for streaming");
+  if (format->flags & AVFMT_GLOBALHEADER) {
+    if (screen && screen->encoderContext) screen->encoderContext->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    if (audio && audio->encoderContext) audio->encoderContext->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+  }
+  return target;
+}
+
+void OpenStreamTarget(StreamTarget* target) {
+  if (!target) return;
+  AVFormatContext* container = target->container;
+  const std::string url = target->Url();
+  if (url.empty()) throw StreamSetupError(StreamSetupError::Step::Open, "Stream context URL is not set");
+  if (!(container->oformat->flags & AVFMT_NOFILE)) {
+    AVDictionary* options = nullptr;
+    av_dict_set(&options, "rw_timeout", kWriteTimeoutUs, 0);
+    const int code = avio_open2(&container->pb, url.c_str(), AVIO_FLAG_WRITE, &container->interrupt_callback, &options);
+    av_dict_free(&options);
+    if (code < 0)
+      throw StreamSetupError(StreamSetupError::Step::Open,
+                             "Unable to open stream output (" + url + "): " + AvErrorText(code));
+  }
+  // The encoder keeps its parameter sets in-band; a viewer needs them in the
+  // header, so a video track without them waits for the first key frame.
+  AVStream* video = FirstTrackOfType(container, AVMEDIA_TYPE_VIDEO);
+  if (video && video->codecpar->codec_id == AV_CODEC_ID_H264 && video->codecpar->extradata_size == 0) {
+    target->headerPending = true;
+    return;
+  }
+  if (int code = avformat_write_header(container, nullptr); code < 0)
+    throw StreamSetupError(StreamSetupError::Step::Open, "Unable to write stream format header: " + AvErrorText(code));
+  target->headerWritten = true;
+}
+
+std::vector<std::unique_ptr<StreamTarget>> SetUpStreamTargets(const char* const* urls, int urlCount,
+                                                              MediaInput* screen, MediaInput* audio,
+                                                              const PellamCapmill& session) {
+  using Step = StreamSetupError::Step;
+  std::vector<std::unique_ptr<StreamTarget>> slots(urlCount);
+  ClearStreamTargets();
+  for (int i = 0; i < urlCount; ++i) {
+    const std::string index = std::to_string(i);
+    if (!urls[i] || !*urls[i]) {
+      log::ErrLine("Warning: Skipping empty stream URL at index " + index);
+      continue;
+    }
+    const std::string url = urls[i];
+    std::unique_ptr<StreamTarget> target;
+    try {
+      target = CreateStreamTarget(url, screen, audio, session);
+    } catch (const StreamSetupError& error) {
+      switch (error.step) {
+        case Step::Container:
+          log::ErrLine("Error: Failed to allocate stream format output context for URL " + index + ": " + url + " (" +
+                       AvErrorText(AVERROR(ENOMEM)) + ")");
+          break;
+        case Step::VideoStream: log::ErrLine("Error: Unable to create video stream for streaming URL " + index); break;
+        case Step::VideoParams:
+          log::ErrLine("Error: Unable to copy video codec parameters for streaming URL " + index);
+          break;
+        case Step::AudioStream: log::ErrLine("Error: Unable to create audio stream for streaming URL " + index); break;
+        default: log::ErrLine("Error: Unable to copy audio codec parameters for streaming URL " + index); break;
+      }
+      continue;
+    }
+    try {
+      OpenStreamTarget(target.get());
+    } catch (const std::exception& error) {
+      log::ErrLine("Error setting up stream " + index + " (" + url + "): " + error.what());
+      continue;  // the target's destructor closes the connection and frees it
+    }
+    AddStreamTarget(target.get());
+    log::ErrLine("Successfully set up streaming to URL " + index + ": " + url);
+    slots[i] = std::move(target);
+  }
+  std::vector<std::unique_ptr<StreamTarget>> targets;
+  for (auto& slot : slots)
+    if (slot) targets.push_back(std::move(slot));
+  if (targets.empty())
+    log::ErrLine("Warning: No valid streaming URLs were set up. Recording will continue to file only.");
+  else
+    log::ErrLine("Successfully set up " + std::to_string(targets.size()) + " streaming URL(s)");
+  return targets;
+}
+
+namespace {
+
+void RoutePacketLocked(AVPacket* packet, AVStream* source, MediaInput& input) {
+  EngineState& engine = Engine();
+  AVPacket* copy = nullptr;
+  StreamTarget* primary = engine.primaryStreamTarget;
+  if (primary && source->index < static_cast<int>(primary->container->nb_streams)) copy = av_packet_clone(packet);
+  WriteToFile(packet, source, input);
+  if (!copy) return;
+  if (!FirstTrackOfType(primary->container, source->codecpar->codec_type)) {
+    av_packet_free(&copy);
+    return;
+  }
+  if (int code = WriteCopy(*primary, copy, source); code < 0)
+    log::ErrLine("Error writing to stream: " + AvErrorText(code));
+}
+
+void RouteToAllLocked(AVPacket* packet, AVStream* source, MediaInput& input) {
+  EngineState& engine = Engine();
+  std::vector<AVPacket*> copies(engine.streamTargets.size(), nullptr);
+  for (size_t i = 0; i < copies.size(); ++i) {
+    StreamTarget* target = engine.streamTargets[i];
+    if (!target || !FirstTrackOfType(target->container, source->codecpar->codec_type)) continue;
+    if (!(copies[i] = av_packet_clone(packet)))
+      log::ErrLine("Error: Failed to clone packet for stream " + std::to_string(i));
+  }
+  WriteToFile(packet, source, input);
+  for (size_t i = 0; i < copies.size(); ++i) {
+    if (!copies[i]) continue;
+    StreamTarget* target = engine.streamTargets[i];
+    if (int code = WriteCopy(*target, copies[i], source); code < 0) {
+      const std::string url = target->Url();
+      log::ErrLine("Error writing to stream " + std::to_string(i) + " (" + (url.empty() ? "unknown" : url) +
+                   "): " + AvErrorText(code));
+    }
+  }
+}
+
+}  // namespace
+
+void RoutePacket(AVPacket* packet, AVStream* source, MediaInput& input) {
+  std::lock_guard<std::mutex> hold(Engine().lock);
+  if (!Engine().streamTargets.empty()) RouteToAllLocked(packet, source, input);
+  else RoutePacketLocked(packet, source, input);
+}
+
+void RoutePacketToAll(AVPacket* packet, AVStream* source, MediaInput& input) {
+  std::lock_guard<std::mutex> hold(Engine().lock);
+  RouteToAllLocked(packet, source, input);
+}
+
+bool HaveStreamTargets() {
+  std::lock_guard<std::mutex> hold(Engine().lock);
+  return !Engine().streamTargets.empty() || Engine().primaryStreamTarget;
+}
+
+void WriteStreamTargetTrailers() {
+  std::lock_guard<std::mutex> hold(Engine().lock);
+  std::vector<StreamTarget*> targets = Engine().streamTargets;
+  if (targets.empty() && Engine().primaryStreamTarget) targets.push_back(Engine().primaryStreamTarget);
+  for (StreamTarget* target : targets)
+    if (target && target->headerWritten) WriteStreamTrailer(target->container);
+}
+
+}  // namespace capmill

@@ -1,0 +1,13 @@
+// Thread drivers: start the recording clocks and run the capture threads.
+#pragma once
+
+#include "src/MediaInput.h"
+
+namespace capmill {
+
+// Runs the screen thread and the audio thread (either may be null) and returns
+// when both have ended. Clears the active clock before returning, since the
+// clocks belong to inputs that are destroyed right after.
+void VideoAudioThreadDriver(MediaInput* screen, MediaInput* audio);
+
+}  // namespace capmill

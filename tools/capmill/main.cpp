@@ -1,0 +1,147 @@
+// capmill: records the desktop from scripts and servers, through the engine's
+// exported functions only.
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <thread>
+
+#include "FileSummary.h"
+#include "RecordOptions.h"
+#include "capmill/capmill.h"
+
+using namespace capmill::cli;
+
+namespace {
+
+constexpr int kUsageError = 2;
+constexpr int kRecordingFailed = 1;
+
+int Fail(const std::string& message, int code = kUsageError) {
+  std::fprintf(stderr, "capmill: %s\n", message.c_str());
+  return code;
+}
+
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+bool WritableFolder(const std::string& folder) {
+  struct stat info {};
+  return ::stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && ::access(folder.c_str(), W_OK) == 0;
+}
+
+// Stops the recording after the time limit or at SIGINT/SIGTERM, whichever
+// comes first. The signals are blocked in every thread and taken here.
+void WatchForStop(const sigset_t* signals, double seconds, const std::atomic<bool>* finished) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  for (;;) {
+    if (*finished) return;
+    timespec slice{0, 100 * 1000 * 1000};
+    const int signal = sigtimedwait(signals, nullptr, &slice);
+    if (signal == SIGINT || signal == SIGTERM) {
+      std::fprintf(stderr, "capmill: stopping, finishing the file...\n");
+      break;
+    }
+    if (seconds > 0 && std::chrono::steady_clock::now() >= deadline) break;
+  }
+  qelStopRecording();
+}
+
+void Record(const RecordOptions& options) {
+  const std::string mic = options.mic.empty() ? qelGetDefaultAudioDeviceNameAsString() : "audio=" + options.mic;
+  const char* out = options.output.c_str();
+  if (options.streams.empty()) {
+    if (options.audio) qelRecordScreenWithAudio(out, mic.c_str());
+    else qelRecordScreen(out);
+  } else if (options.streams.size() == 1) {
+    qelRecordAndStreamDesktopOne(mic.c_str(), out, options.streams[0].c_str());
+  } else {
+    std::vector<const char*> urls;
+    for (const auto& url : options.streams) urls.push_back(url.c_str());
+    qelRecordAndStreamDesktop(out, mic.c_str(), urls.data(), static_cast<int>(urls.size()));
+  }
+}
+
+int RunRecord(const std::vector<std::string>& args) {
+  std::string error;
+  const std::optional<RecordOptions> parsed = ParseRecordOptions(args, error);
+  if (!parsed) return Fail(error);
+  const RecordOptions& options = *parsed;
+  if (options.help) {
+    std::fputs(kRecordUsage, stdout);
+    return 0;
+  }
+  if (!WritableFolder(FolderOf(options.output)))
+    return Fail("cannot write into the folder '" + FolderOf(options.output) + "'");
+
+  qelsetFrameRate(options.fps);
+  qelSetCrf(options.crf);
+  qelSetVideoRes(options.width, options.height);
+
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGINT);
+  sigaddset(&signals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+
+  ::unlink(options.output.c_str());  // a stale file must not pass for this recording
+  std::atomic<bool> finished{false};
+  std::thread watcher(WatchForStop, &signals, options.seconds, &finished);
+  Record(options);
+  finished = true;  // the watcher polls it at most 100 ms later
+  watcher.join();
+
+  const FileSummary summary = SummariseFile(options.output);
+  if (!summary.readable || summary.videoFrames == 0)
+    return Fail("recording failed: no playable file at '" + options.output + "'", kRecordingFailed);
+  std::printf("%s\n", SummaryLine(options.output, summary).c_str());
+  return 0;
+}
+
+int RunDevices(const std::vector<std::string>& args) {
+  for (const auto& arg : args) {
+    if (arg == "--help" || arg == "-h") {
+      std::fputs(kDevicesUsage, stdout);
+      return 0;
+    }
+    return Fail("unknown argument '" + arg + "' for devices");
+  }
+  constexpr int kSlots = 20;
+  char* names[kSlots] = {};
+  const int microphones = qelGetAvailableMicrophones(names, kSlots);
+  std::printf("Microphones:\n");
+  for (int i = 0; i < microphones; ++i) std::printf("  %s\n", names[i]);
+  qelFreeDeviceList(names, microphones);
+  const int cameras = qelGetAvailableCameras(names, kSlots);
+  std::printf("Cameras:\n");
+  for (int i = 0; i < cameras; ++i) std::printf("  %s\n", names[i]);
+  qelFreeDeviceList(names, cameras);
+  std::printf("Default microphone: %s\n", qelGetDefaultAudioDeviceNameAsString().c_str());
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fputs(kMainUsage, stderr);
+    return kUsageError;
+  }
+  const std::string command = argv[1];
+  const std::vector<std::string> args(argv + 2, argv + argc);
+  if (command == "--help" || command == "-h" || command == "help") {
+    std::fputs(kMainUsage, stdout);
+    return 0;
+  }
+  if (command == "record") return RunRecord(args);
+  if (command == "devices") return RunDevices(args);
+  return Fail("unknown command '" + command + "' (try capmill --help)");
+}
