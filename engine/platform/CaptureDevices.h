@@ -3,12 +3,15 @@
 #pragma once
 
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace capmill::platform {
 
 struct DeviceInput {
   std::string format;  // the library's input format name
   std::string url;     // the input to open with it
+  std::vector<std::pair<std::string, std::string>> options;  // device options of this platform
 };
 
 // Maps a design device onto this platform's device. Unknown format names map

@@ -7,6 +7,12 @@ namespace capmill::platform {
 namespace {
 
 constexpr const char kAudioPrefix[] = "audio=";
+// Without a fragment size the server hands over audio in blocks of up to two
+// seconds; about 23 ms of 16-bit stereo keeps capture latency low.
+constexpr const char kPulseFragmentBytes[] = "4096";
+// The grabber's stream is fully described by its header; probing it for the
+// default five seconds (or 42 MB of frames) only delays the recording's start.
+constexpr const char kGrabberAnalyzeUs[] = "200000";
 
 // The friendly name is the source's description; its own name is accepted too.
 // An unknown name is passed on unchanged so that opening it fails.
@@ -23,16 +29,16 @@ std::string ResolveAudioSource(const std::string& wanted) {
 DeviceInput MapCaptureDevice(const std::string& formatName, const std::string& inputName) {
   if (formatName == "gdigrab") {
     const char* display = std::getenv("DISPLAY");
-    return {"x11grab", display && *display ? display : ":0"};
+    return {"x11grab", display && *display ? display : ":0", {{"analyzeduration", kGrabberAnalyzeUs}}};
   }
   if (formatName == "dshow") {
     // Only "audio=" texts name a microphone; anything else must fail to open,
     // and an empty source name would silently open the default source.
-    if (inputName.rfind(kAudioPrefix, 0) != 0) return {"pulse", "?" + inputName};
+    if (inputName.rfind(kAudioPrefix, 0) != 0) return {"pulse", "?" + inputName, {}};
     const std::string source = ResolveAudioSource(inputName.substr(sizeof(kAudioPrefix) - 1));
-    return {"pulse", source.empty() ? std::string("default") : source};
+    return {"pulse", source.empty() ? std::string("default") : source, {{"fragment_size", kPulseFragmentBytes}}};
   }
-  return {formatName, inputName};
+  return {formatName, inputName, {}};
 }
 
 }  // namespace capmill::platform

@@ -9,6 +9,14 @@ namespace capmill {
 
 void SleepMs(int milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
 
+void SendEndOfStream(AVCodecContext* encoder, AVPacket* packet, const std::function<void()>& writePacket) {
+  while (avcodec_send_frame(encoder, nullptr) == AVERROR(EAGAIN)) {
+    av_packet_unref(packet);
+    if (avcodec_receive_packet(encoder, packet) < 0) return;
+    writePacket();
+  }
+}
+
 CaptureReader::Result CaptureReader::Read(MediaInput& input) {
   const int code = input.readPacket(input.inputPacket);
   if (code == AVERROR_EOF) {

@@ -42,4 +42,9 @@ class CaptureReader {
 
 void SleepMs(int milliseconds);
 
+// Tells the encoder that no more frames come. The send is refused while the
+// encoder still holds an unread packet: each refusal hands one packet to
+// writePacket and the send is tried again, so the encoder really drains.
+void SendEndOfStream(AVCodecContext* encoder, AVPacket* packet, const std::function<void()>& writePacket);
+
 }  // namespace capmill

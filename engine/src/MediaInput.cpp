@@ -101,6 +101,7 @@ void MediaInput::OpenDevice(const std::string& formatName, const std::string& in
   const platform::DeviceInput device = platform::MapCaptureDevice(formatName, inputName);
   inputFormat = av_find_input_format(device.format.c_str());
   if (!inputFormat) throw CaptureError("Unable to find input :" + formatName);
+  for (const auto& [key, value] : device.options) av_dict_set(&inputOptions, key.c_str(), value.c_str(), 0);
   if (avformat_open_input(&ifmt_ctx, device.url.c_str(), inputFormat, &inputOptions) != 0)
     throw CaptureError("Unable to find media format :" + inputName);
 }

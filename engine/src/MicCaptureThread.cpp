@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <vector>
 
 #include "platform/Log.h"
 #include "src/CaptureThreads.h"
@@ -38,6 +39,22 @@ class SampleBuffer {
   uint8_t** data_ = nullptr;
 };
 
+// Writes one encoded packet (in the encoder's time base) to the input's track.
+void WritePacket(MediaInput& input, const PacketTexts& texts) {
+  AVFormatContext* file = input.OutputContainer();
+  AVStream* track = file->streams[input.outputStream->index];
+  av_packet_rescale_ts(input.outputPacket, input.encoderContext->time_base, track->time_base);
+  input.outputPacket->stream_index = input.outputStream->index;
+  if (HaveStreamTargets()) {
+    RoutePacket(input.outputPacket, input.outputStream, input);
+  } else {
+    std::lock_guard<std::mutex> hold(Engine().lock);
+    const int written = av_interleaved_write_frame(file, input.outputPacket);
+    if (written < 0 && texts.writeError) log::ErrLine(texts.writeError + std::to_string(written));
+  }
+  av_packet_unref(input.outputPacket);
+}
+
 // Receives every packet the encoder has ready and writes each one.
 void WriteEncodedPackets(MediaInput& input, const PacketTexts& texts) {
   AVCodecContext* encoder = input.encoderContext;
@@ -49,18 +66,7 @@ void WriteEncodedPackets(MediaInput& input, const PacketTexts& texts) {
       else log::ErrLine("Error during encoding");
       return;
     }
-    AVFormatContext* file = input.OutputContainer();
-    AVStream* track = file->streams[input.outputStream->index];
-    av_packet_rescale_ts(input.outputPacket, encoder->time_base, track->time_base);
-    input.outputPacket->stream_index = input.outputStream->index;
-    if (HaveStreamTargets()) {
-      RoutePacket(input.outputPacket, input.outputStream, input);
-    } else {
-      std::lock_guard<std::mutex> hold(Engine().lock);
-      const int written = av_interleaved_write_frame(file, input.outputPacket);
-      if (written < 0 && texts.writeError) log::ErrLine(texts.writeError + std::to_string(written));
-    }
-    av_packet_unref(input.outputPacket);
+    WritePacket(input, texts);
   }
 }
 
@@ -99,36 +105,44 @@ void EncodeWholeFrames(MediaInput& input, int64_t& samplesSent, bool flushing) {
   }
 }
 
-// True when the frame's samples keep the audio within kMaxAudioLeadMs of the
-// recording clock. A device that delivers audio buffered before the recording
-// started (or faster than real time) would otherwise push the sound ahead of
-// the picture; the surplus is dropped.
-bool WithinRecordingClock(MediaInput& input, int64_t& samplesKept) {
+// How many of the decoded frame's samples to keep: the audio must not run
+// more than kMaxAudioLeadMs ahead of the recording clock. A device that hands
+// over audio buffered before the recording started (or delivers faster than
+// real time) would otherwise push the sound ahead of the picture; the oldest
+// surplus samples are dropped.
+int SamplesWithinClock(MediaInput& input, int64_t samplesKept) {
+  const int n = input.decodedFrame->nb_samples;
   const int rate = input.av_cntx_in->sample_rate;
-  if (rate <= 0) return true;
+  if (rate <= 0) return n;
   int64_t recordedMs;
   {
     std::lock_guard<std::mutex> hold(Engine().lock);
     const RecordingClock* clock = Engine().activeClock ? Engine().activeClock : input.clock;
     recordedMs = (NowTicks() - clock->start) / kTicksPerMs - clock->pausedTotalMs;
   }
-  const int64_t allowed = (recordedMs + kMaxAudioLeadMs) * rate / 1000;
-  if (samplesKept + input.decodedFrame->nb_samples > allowed) return false;
-  samplesKept += input.decodedFrame->nb_samples;
-  return true;
+  const int64_t allowed = (recordedMs + kMaxAudioLeadMs) * rate / 1000 - samplesKept;
+  return static_cast<int>(std::clamp<int64_t>(allowed, 0, n));
 }
 
-void ProcessDecodedFrame(MediaInput& input, int64_t& samplesSent) {
+// Resamples the last `count` samples of the decoded frame into the FIFO and
+// encodes every whole frame it then holds.
+void ProcessDecodedFrame(MediaInput& input, int count, int64_t& samplesSent) {
   AVCodecContext* encoder = input.encoderContext;
   AVFrame* decoded = input.decodedFrame;
   AVStream* track = input.OutputContainer()->streams[input.outputStream->index];
   if (track->start_time <= 0) track->start_time = decoded->pts;
 
-  const int n = decoded->nb_samples;
-  const int capacity = std::max(n, swr_get_out_samples(input.resampler, n));
+  const AVSampleFormat format = static_cast<AVSampleFormat>(decoded->format);
+  const int channels = decoded->ch_layout.nb_channels;
+  const int skip = decoded->nb_samples - count;
+  const int planes = av_sample_fmt_is_planar(format) ? channels : 1;
+  const int skipBytes = skip * av_get_bytes_per_sample(format) * (planes == 1 ? channels : 1);
+  std::vector<const uint8_t*> source(planes);
+  for (int i = 0; i < planes; ++i) source[i] = decoded->extended_data[i] + skipBytes;
+
+  const int capacity = std::max(count, swr_get_out_samples(input.resampler, count));
   SampleBuffer converted(encoder->ch_layout.nb_channels, capacity, encoder->sample_fmt);
-  const int convertedCount = swr_convert(input.resampler, converted.data(), capacity,
-                                         const_cast<const uint8_t**>(decoded->extended_data), n);
+  const int convertedCount = swr_convert(input.resampler, converted.data(), capacity, source.data(), count);
   // Only what the resampler produced is real audio.
   if (convertedCount > 0) FifoWrite(input, converted.data(), convertedCount);
 
@@ -142,6 +156,12 @@ void ProcessDecodedFrame(MediaInput& input, int64_t& samplesSent) {
   EncodeWholeFrames(input, samplesSent, false);
   av_frame_free(&input.convertedFrame);
   av_packet_unref(input.outputPacket);
+}
+
+// Ends the encoder's stream and writes every packet it still holds.
+void DrainEncoder(MediaInput& input) {
+  SendEndOfStream(input.encoderContext, input.outputPacket, [&input] { WritePacket(input, kFinalTexts); });
+  WriteEncodedPackets(input, kFinalTexts);
 }
 
 void FlushFifo(MediaInput& input, int64_t& samplesSent) {
@@ -159,10 +179,7 @@ void FlushFifo(MediaInput& input, int64_t& samplesSent) {
       input.convertedFrame->nb_samples = rest;
       if (av_audio_fifo_read(input.audioFifo, reinterpret_cast<void**>(input.convertedFrame->data), rest) >= rest) {
         input.convertedFrame->pts = samplesSent;
-        if (avcodec_send_frame(input.encoderContext, input.convertedFrame) >= 0) {
-          avcodec_send_frame(input.encoderContext, nullptr);
-          WriteEncodedPackets(input, kFinalTexts);
-        }
+        if (avcodec_send_frame(input.encoderContext, input.convertedFrame) >= 0) DrainEncoder(input);
       }
     }
   }
@@ -172,7 +189,11 @@ void FlushFifo(MediaInput& input, int64_t& samplesSent) {
 
 void EndMicCapture(MediaInput& input, int64_t& samplesSent) {
   log::ErrLine("Audio thread stopping, flushing remaining FIFO data...");
+  const bool partialFrame = av_audio_fifo_size(input.audioFifo) % input.encoderContext->frame_size != 0;
   FlushFifo(input, samplesSent);
+  // The flush drains the encoder only behind a partial frame; its last frames
+  // would be lost otherwise.
+  if (!partialFrame) DrainEncoder(input);
   if (input.kind != kSharedFileAudio) {
     {
       std::lock_guard<std::mutex> hold(Engine().lock);
@@ -219,7 +240,9 @@ void RunMicCapture(MediaInput& input) {
         log::ErrLine("Error during decoding");
         break;
       }
-      if (WithinRecordingClock(input, samplesKept)) ProcessDecodedFrame(input, samplesSent);
+      const int keep = SamplesWithinClock(input, samplesKept);
+      samplesKept += keep;
+      if (keep > 0) ProcessDecodedFrame(input, keep, samplesSent);
     }
     av_packet_unref(input.inputPacket);
   }

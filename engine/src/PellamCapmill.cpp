@@ -1,65 +1,12 @@
 #include "src/PellamCapmill.h"
 
-#include <optional>
-
 #include "platform/Log.h"
-#include "src/Output.h"
+#include "src/RecordingInputs.h"
 #include "src/StreamTargets.h"
 #include "src/ThreadDrivers.h"
 
 namespace capmill {
 namespace {
-
-constexpr const char kAudioInputFrameRate[] = "24";
-
-// The inputs of one recording, destroyed audio first: the first destruction
-// closes the shared file.
-struct RecordingInputs {
-  MediaKind videoKind = kScreenVideo;
-  MediaKind audioKind = kSharedFileAudio;
-  std::optional<MediaInput> screen;
-  std::optional<MediaInput> audio;
-
-  ~RecordingInputs() {
-    audio.reset();
-    screen.reset();
-  }
-  MediaInput* Screen() { return screen ? &*screen : nullptr; }
-  MediaInput* Audio() { return audio ? &*audio : nullptr; }
-};
-
-// Builds and opens everything up to the converters (the shared steps of every
-// plain recording operation).
-void OpenInputs(RecordingInputs& inputs, const PellamCapmill& session, const std::string* audioInput) {
-  inputs.screen.emplace(inputs.videoKind, session.frameRateText);
-  if (audioInput) inputs.audio.emplace(inputs.audioKind, kAudioInputFrameRate);
-
-  MediaInput& screen = *inputs.screen;
-  screen.requestedWidth = session.width;
-  screen.requestedHeight = session.height;
-  screen.OpenDevice("gdigrab", "desktop");
-  screen.OpenDecoder(AVMEDIA_TYPE_VIDEO);
-  OpenOutput(screen, session.outputPath);
-  AVDictionary* options = VideoEncoderOptions(session.crfText);
-  try {
-    OpenEncoder(screen, &options);
-  } catch (...) {
-    av_dict_free(&options);
-    throw;
-  }
-  av_dict_free(&options);
-
-  if (audioInput) {
-    MediaInput& audio = *inputs.audio;
-    audio.OpenDevice("dshow", *audioInput);
-    audio.OpenDecoder(AVMEDIA_TYPE_AUDIO);
-    OpenOutput(audio, session.outputPath);
-    OpenEncoder(audio, nullptr);
-  }
-  WriteHeader(screen);
-  SetupScaler(screen);
-  if (audioInput) SetupResampler(*inputs.audio);
-}
 
 void ReportStreamError(const char* operation, const std::string& message) {
   const std::string line = std::string("Error in ") + operation + ": " + message;

@@ -50,7 +50,7 @@ bool EncodeFrame(MediaInput& input) {
 }
 
 void EndScreenCapture(MediaInput& input, const std::function<void()>& waitForOtherWriters) {
-  avcodec_send_frame(input.encoderContext, nullptr);
+  SendEndOfStream(input.encoderContext, input.outputPacket, [&input] { WriteScreenPacket(input); });
   for (;;) {
     av_packet_unref(input.outputPacket);
     if (avcodec_receive_packet(input.encoderContext, input.outputPacket) < 0) break;

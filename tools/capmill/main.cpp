@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <optional>
 #include <thread>
 
 #include "FileSummary.h"
@@ -38,19 +39,25 @@ bool WritableFolder(const std::string& folder) {
   return ::stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && ::access(folder.c_str(), W_OK) == 0;
 }
 
-// Stops the recording after the time limit or at SIGINT/SIGTERM, whichever
-// comes first. The signals are blocked in every thread and taken here.
+// Stops the recording after the time limit, counted from the moment the
+// capture clock runs, or at SIGINT/SIGTERM, whichever comes first. The signals
+// are blocked in every thread and taken here.
 void WatchForStop(const sigset_t* signals, double seconds, const std::atomic<bool>* finished) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  using Clock = std::chrono::steady_clock;
+  std::optional<Clock::time_point> deadline;
   for (;;) {
     if (*finished) return;
-    timespec slice{0, 100 * 1000 * 1000};
+    if (!deadline && qelGetGlobalTimer()) {
+      deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+      std::fprintf(stderr, "capmill: recording\n");
+    }
+    timespec slice{0, 20 * 1000 * 1000};
     const int signal = sigtimedwait(signals, nullptr, &slice);
     if (signal == SIGINT || signal == SIGTERM) {
       std::fprintf(stderr, "capmill: stopping, finishing the file...\n");
       break;
     }
-    if (seconds > 0 && std::chrono::steady_clock::now() >= deadline) break;
+    if (seconds > 0 && deadline && Clock::now() >= *deadline) break;
   }
   qelStopRecording();
 }

@@ -1,0 +1,142 @@
+#include "Fixtures.h"
+
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fstream>
+
+namespace testsupport {
+namespace {
+
+bool FileExists(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0;
+}
+
+constexpr auto kStartTimeout = std::chrono::milliseconds(10000);
+
+}  // namespace
+
+std::string MissingDesktopTools() {
+  for (const char* tool : {"Xvfb", "xdpyinfo", "ffplay"})
+    if (!HaveProgram(tool)) return std::string(tool) + " is not installed (run tools/install-deps.sh)";
+  return "";
+}
+
+std::string MissingAudioTools() {
+  for (const char* tool : {"pulseaudio", "pactl"})
+    if (!HaveProgram(tool)) return std::string(tool) + " is not installed (run tools/install-deps.sh)";
+  return "";
+}
+
+std::string MissingRtmpTools() {
+  if (!HaveProgram("nginx")) return "nginx is not installed (run tools/install-deps.sh)";
+  if (!FileExists("/usr/lib/nginx/modules/ngx_rtmp_module.so")) return "the nginx RTMP module is not installed";
+  return "";
+}
+
+VirtualDesktop::VirtualDesktop(int width, int height, bool movingContent) {
+  if (const char* previous = ::getenv("DISPLAY")) previousDisplay_ = previous;
+  for (int number = 90 + (::getpid() % 400); number < 1000 && !ok_; number += 7) {
+    if (FileExists("/tmp/.X11-unix/X" + std::to_string(number)) || FileExists("/tmp/.X" + std::to_string(number) + "-lock"))
+      continue;
+    display_ = ":" + std::to_string(number);
+    server_ = ChildProcess({"Xvfb", display_, "-screen", "0", std::to_string(width) + "x" + std::to_string(height) + "x24",
+                            "-nolisten", "tcp"});
+    ok_ = WaitUntil([this] { return RunCommand("DISPLAY=" + display_ + " xdpyinfo >/dev/null") == 0 || !server_.Running(); },
+                    kStartTimeout) &&
+          server_.Running();
+  }
+  if (!ok_) return;
+  ::setenv("DISPLAY", display_.c_str(), 1);
+  if (movingContent) {
+    const std::string size = std::to_string(width) + "x" + std::to_string(height);
+    content_ = ChildProcess({"ffplay", "-loglevel", "quiet", "-f", "lavfi", "-i", "testsrc2=size=" + size + ":rate=30",
+                             "-fs", "-an", "-noborder"},
+                            {"DISPLAY=" + display_, "SDL_AUDIODRIVER=dummy"});
+    // Wait until its window is mapped, so the first frames already move.
+    WaitUntil([this] { return RunCommand("DISPLAY=" + display_ + " xdotool search --onlyvisible --name . >/dev/null") == 0; },
+              kStartTimeout);
+  }
+}
+
+VirtualDesktop::~VirtualDesktop() {
+  content_.Stop();
+  server_.Stop();
+  if (previousDisplay_.empty()) ::unsetenv("DISPLAY");
+  else ::setenv("DISPLAY", previousDisplay_.c_str(), 1);
+}
+
+VirtualMicrophone::VirtualMicrophone(bool extraSource) {
+  ::chmod(runtime_.path().c_str(), 0700);  // pulseaudio insists on a private runtime folder
+  server_ = runtime_.path() + "/pulse/native";
+  // The microphone is a 440 Hz tone played into a silent sink and taken from
+  // its monitor through a remap source: unlike module-sine-source, which hands
+  // out audio in two-second blocks, it delivers small fragments in real time,
+  // as a real microphone does.
+  std::vector<std::string> argv = {
+      "pulseaudio", "--daemonize=no", "--exit-idle-time=-1", "-n", "--load=module-native-protocol-unix",
+      "--load=module-null-sink sink_name=spk rate=44100",
+      "--load=module-null-sink sink_name=tone rate=44100",
+      "--load=module-sine sink=tone frequency=440",
+      "--load=module-remap-source master=tone.monitor source_name=mic "
+      "source_properties='device.description=\"Virtual Microphone\"'"};
+  if (extraSource) argv.push_back("--load=module-sine-source source_name=mic2 rate=48000 frequency=880");
+  daemon_ = ChildProcess(argv, {"XDG_RUNTIME_DIR=" + runtime_.path(), "HOME=" + runtime_.path()},
+                         runtime_ / "pulse.log");
+  ok_ = WaitUntil([this] { return FileExists(server_) && Pactl("info >/dev/null") == "ok"; }, kStartTimeout);
+  if (ok_) {
+    Pactl("set-default-source mic");
+    ::setenv("PULSE_SERVER", ("unix:" + server_).c_str(), 1);
+  }
+}
+
+VirtualMicrophone::~VirtualMicrophone() {
+  ::unsetenv("PULSE_SERVER");
+  daemon_.Stop();
+}
+
+std::string VirtualMicrophone::Pactl(const std::string& arguments) const {
+  std::string output;
+  const int status = RunCommand("PULSE_SERVER=unix:" + server_ + " pactl " + arguments, &output);
+  return status == 0 ? (output.empty() ? "ok" : output) : "";
+}
+
+std::string VirtualMicrophone::Description(const std::string& sourceName) const {
+  const std::string listing = Pactl("list sources");
+  const size_t at = listing.find("Name: " + sourceName + "\n");
+  if (at == std::string::npos) return "";
+  const size_t description = listing.find("Description: ", at);
+  if (description == std::string::npos) return "";
+  const size_t start = description + 13;
+  return listing.substr(start, listing.find('\n', start) - start);
+}
+
+RtmpServer::RtmpServer() {
+  port_ = FreeLoopbackPort();
+  const std::string config = root_ / "nginx.conf";
+  std::ofstream(config) << "load_module /usr/lib/nginx/modules/ngx_rtmp_module.so;\n"
+                        << "daemon off;\nmaster_process on;\nworker_processes 1;\n"
+                        << "pid " << (root_ / "nginx.pid") << ";\n"
+                        << "error_log " << (root_ / "error.log") << " info;\n"
+                        << "events { worker_connections 64; }\n"
+                        << "rtmp { server { listen 127.0.0.1:" << port_ << "; chunk_size 4096;\n"
+                        << "  application live { live on; record all; record_path " << records_.path()
+                        << "; record_unique off; } } }\n";
+  master_ = ChildProcess({"nginx", "-p", root_.path(), "-c", config}, {}, root_ / "stdout.log");
+  ok_ = WaitUntil([this] { return RunCommand("bash -c 'exec 3<>/dev/tcp/127.0.0.1/" + std::to_string(port_) + "'") == 0; },
+                  kStartTimeout);
+}
+
+RtmpServer::~RtmpServer() {
+  // The master's group holds its worker too: both stop together.
+  master_.Stop();
+}
+
+std::string RtmpServer::Url(const std::string& key) const {
+  return "rtmp://127.0.0.1:" + std::to_string(port_) + "/live/" + key;
+}
+
+}  // namespace testsupport

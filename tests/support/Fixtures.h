@@ -1,0 +1,74 @@
+// Real helpers for tests: a private X display, a private PulseAudio server
+// with a virtual microphone, and a private nginx RTMP server.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "Processes.h"
+
+namespace testsupport {
+
+// A private Xvfb display. Sets DISPLAY for this process while it lives.
+class VirtualDesktop {
+ public:
+  // Starts Xvfb at the size; with movingContent a test pattern plays full screen.
+  VirtualDesktop(int width, int height, bool movingContent);
+  ~VirtualDesktop();
+  bool ok() const { return ok_; }
+  const std::string& display() const { return display_; }
+
+ private:
+  bool ok_ = false;
+  std::string display_;
+  std::string previousDisplay_;
+  ChildProcess server_;
+  ChildProcess content_;
+};
+
+// A private PulseAudio server whose source "mic" ("Virtual Microphone")
+// delivers a 440 Hz tone; "spk" is a silent playback sink. Points
+// this process's clients at it while it lives.
+class VirtualMicrophone {
+ public:
+  // extraSource: also load a sine source ("mic2", 880 Hz at 48 kHz).
+  explicit VirtualMicrophone(bool extraSource = false);
+  ~VirtualMicrophone();
+  bool ok() const { return ok_; }
+  // The microphone's friendly name, as the device list shows it.
+  std::string Description(const std::string& sourceName = "mic") const;
+  std::string Pactl(const std::string& arguments) const;
+
+ private:
+  bool ok_ = false;
+  TempDir runtime_;
+  std::string server_;
+  ChildProcess daemon_;
+};
+
+// A private nginx with the RTMP module on a free loopback port, recording
+// every published stream to a folder as "<key>.flv".
+class RtmpServer {
+ public:
+  RtmpServer();
+  ~RtmpServer();
+  bool ok() const { return ok_; }
+  // rtmp://127.0.0.1:PORT/live/<key>
+  std::string Url(const std::string& key) const;
+  std::string RecordedFile(const std::string& key) const { return records_ / (key + ".flv"); }
+  int port() const { return port_; }
+
+ private:
+  bool ok_ = false;
+  int port_ = 0;
+  TempDir root_;
+  TempDir records_;
+  ChildProcess master_;
+};
+
+// Why the real helpers cannot run here, or empty when they can.
+std::string MissingDesktopTools();
+std::string MissingAudioTools();
+std::string MissingRtmpTools();
+
+}  // namespace testsupport

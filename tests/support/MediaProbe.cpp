@@ -1,0 +1,138 @@
+#include "MediaProbe.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "Processes.h"
+
+extern "C" {
+#include <libavformat/avformat.h>
+#include <libavutil/pixdesc.h>
+}
+
+namespace testsupport {
+
+double ProbedStream::StartSeconds() const {
+  if (pts.empty() || timeBaseDen == 0) return 0;
+  return static_cast<double>(*std::min_element(pts.begin(), pts.end())) * timeBaseNum / timeBaseDen;
+}
+
+double ProbedStream::DurationSeconds() const {
+  if (pts.size() < 2 || timeBaseDen == 0) return 0;
+  const auto [low, high] = std::minmax_element(pts.begin(), pts.end());
+  return static_cast<double>(*high - *low) * timeBaseNum / timeBaseDen;
+}
+
+std::vector<int64_t> ProbedStream::SortedPts() const {
+  std::vector<int64_t> sorted = pts;
+  std::sort(sorted.begin(), sorted.end());
+  return sorted;
+}
+
+const ProbedStream* ProbedFile::Video() const {
+  for (const auto& stream : streams)
+    if (stream.type == "video") return &stream;
+  return nullptr;
+}
+
+const ProbedStream* ProbedFile::Audio() const {
+  for (const auto& stream : streams)
+    if (stream.type == "audio") return &stream;
+  return nullptr;
+}
+
+ProbedFile ProbeFile(const std::string& path) {
+  ProbedFile result;
+  AVFormatContext* file = nullptr;
+  if (avformat_open_input(&file, path.c_str(), nullptr, nullptr) < 0) return result;
+  if (avformat_find_stream_info(file, nullptr) < 0) {
+    avformat_close_input(&file);
+    return result;
+  }
+  result.ok = true;
+  result.format = file->iformat->name;
+  result.durationSeconds = file->duration > 0 ? file->duration / static_cast<double>(AV_TIME_BASE) : 0;
+  for (unsigned i = 0; i < file->nb_streams; ++i) {
+    const AVStream* stream = file->streams[i];
+    const AVCodecParameters* par = stream->codecpar;
+    ProbedStream probed;
+    probed.type = par->codec_type == AVMEDIA_TYPE_VIDEO ? "video" : par->codec_type == AVMEDIA_TYPE_AUDIO ? "audio" : "other";
+    probed.codec = avcodec_get_name(par->codec_id);
+    probed.width = par->width;
+    probed.height = par->height;
+    if (par->codec_type == AVMEDIA_TYPE_VIDEO && par->format >= 0)
+      probed.pixelFormat = av_get_pix_fmt_name(static_cast<AVPixelFormat>(par->format));
+    probed.sampleRate = par->sample_rate;
+    probed.timeBaseNum = stream->time_base.num;
+    probed.timeBaseDen = stream->time_base.den;
+    probed.extradataSize = par->extradata_size;
+    result.streams.push_back(probed);
+  }
+  AVPacket* packet = av_packet_alloc();
+  while (av_read_frame(file, packet) >= 0) {
+    ProbedStream& stream = result.streams[packet->stream_index];
+    stream.pts.push_back(packet->pts);
+    stream.dts.push_back(packet->dts);
+    if (packet->flags & AV_PKT_FLAG_KEY) ++stream.keyFrames;
+    av_packet_unref(packet);
+  }
+  av_packet_free(&packet);
+  avformat_close_input(&file);
+  return result;
+}
+
+std::string DecodeErrors(const std::string& path, int* videoFrames) {
+  std::string output;
+  RunCommand("ffmpeg -nostdin -v error -i '" + path + "' -f null - ", &output);
+  if (videoFrames) {
+    std::string count;
+    RunCommand("ffprobe -v error -count_frames -select_streams v:0 -show_entries stream=nb_read_frames -of csv=p=0 '" +
+                   path + "'",
+               &count);
+    *videoFrames = std::atoi(count.c_str());
+  }
+  return output;
+}
+
+std::vector<float> DecodeAudio(const std::string& path) {
+  std::vector<float> samples;
+  FILE* pipe = ::popen(("ffmpeg -nostdin -v quiet -i '" + path + "' -map 0:a:0 -ac 1 -ar 44100 -f f32le - 2>/dev/null").c_str(), "r");
+  if (!pipe) return samples;
+  float buffer[4096];
+  size_t n;
+  while ((n = std::fread(buffer, sizeof(float), 4096, pipe)) > 0) samples.insert(samples.end(), buffer, buffer + n);
+  ::pclose(pipe);
+  return samples;
+}
+
+double Rms(const std::vector<float>& samples) {
+  if (samples.empty()) return 0;
+  double sum = 0;
+  for (float s : samples) sum += static_cast<double>(s) * s;
+  return std::sqrt(sum / samples.size());
+}
+
+double ToneShare(const std::vector<float>& samples, double frequencyHz, int sampleRate) {
+  // Goertzel power at the frequency against the total power, per block of
+  // about 93 ms (a pause may jump the tone's phase), averaged over the blocks.
+  constexpr size_t kBlock = 4096;
+  if (samples.size() < kBlock) return 0;
+  const double coefficient = 2 * std::cos(2 * M_PI * frequencyHz / sampleRate);
+  double shareSum = 0;
+  size_t blocks = 0;
+  for (size_t start = 0; start + kBlock <= samples.size(); start += kBlock, ++blocks) {
+    double s1 = 0, s2 = 0, total = 0;
+    for (size_t i = start; i < start + kBlock; ++i) {
+      const double s0 = samples[i] + coefficient * s1 - s2;
+      s2 = s1;
+      s1 = s0;
+      total += static_cast<double>(samples[i]) * samples[i];
+    }
+    const double power = s1 * s1 + s2 * s2 - coefficient * s1 * s2;
+    shareSum += total > 0 ? 2 * power / (kBlock * total) : 0;
+  }
+  return shareSum / blocks;
+}
+
+}  // namespace testsupport

@@ -1,0 +1,47 @@
+// Reads back what the engine wrote: streams, packets, timestamps and sound.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+struct ProbedStream {
+  std::string type;   // "video" or "audio"
+  std::string codec;  // "h264", "aac"
+  int width = 0, height = 0;
+  std::string pixelFormat;
+  int sampleRate = 0;
+  int timeBaseNum = 0, timeBaseDen = 0;
+  int extradataSize = 0;
+  std::vector<int64_t> pts;  // in packet order, in the stream's time base
+  std::vector<int64_t> dts;
+  int keyFrames = 0;
+  double StartSeconds() const;
+  double DurationSeconds() const;  // last pts - first pts, in seconds
+  std::vector<int64_t> SortedPts() const;
+};
+
+struct ProbedFile {
+  bool ok = false;
+  std::string format;
+  double durationSeconds = 0;
+  std::vector<ProbedStream> streams;
+  const ProbedStream* Video() const;
+  const ProbedStream* Audio() const;
+};
+
+ProbedFile ProbeFile(const std::string& path);
+
+// Decodes every stream with the ffmpeg tool; returns what it reported at
+// level "error" (empty for a clean file) and the number of decoded video frames.
+std::string DecodeErrors(const std::string& path, int* videoFrames = nullptr);
+
+// The first audio track as mono float samples at 44100 Hz.
+std::vector<float> DecodeAudio(const std::string& path);
+// Root mean square of the samples, and the share of it at frequencyHz.
+double Rms(const std::vector<float>& samples);
+double ToneShare(const std::vector<float>& samples, double frequencyHz, int sampleRate = 44100);
+
+}  // namespace testsupport
