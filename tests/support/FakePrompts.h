@@ -1,0 +1,37 @@
+// Answers the application's message boxes in tests and records what they said.
+#pragma once
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "platform/UserPrompts.h"
+
+namespace testsupport {
+
+class FakePrompts : public orvex::UserPrompts {
+ public:
+  struct Shown {
+    std::string title, text;
+    Icon icon;
+    bool question;
+  };
+  void Tell(const std::string& title, const std::string& text, Icon icon) override {
+    shown.push_back({title, text, icon, false});
+  }
+  bool Ask(const std::string& title, const std::string& text, Icon icon, bool noIsDefault) override {
+    shown.push_back({title, text, icon, true});
+    noWasDefault.push_back(noIsDefault);
+    if (answers.empty()) return false;
+    const bool answer = answers.front();
+    answers.pop_front();
+    return answer;
+  }
+  std::string LastText() const { return shown.empty() ? "" : shown.back().text; }
+
+  std::deque<bool> answers;  // Yes (true) or No for the next questions
+  std::vector<Shown> shown;
+  std::vector<bool> noWasDefault;
+};
+
+}  // namespace testsupport
