@@ -9,6 +9,7 @@ pkgs=(
   qt6-base-dev libgl-dev
   pulseaudio libpulse-dev
   xvfb x11-utils xdotool
+  bc time procps
   nginx-light libnginx-mod-rtmp
   libgtest-dev libgmock-dev
 )

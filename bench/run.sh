@@ -1,0 +1,95 @@
+#!/usr/bin/env bash
+# Records the same private virtual desktop with capmill and with the ffmpeg
+# command-line tool, one after the other, and prints a comparison table:
+# CPU seconds per recorded second, frames written against frames requested,
+# peak resident memory and the time from the stop to the finished file.
+#
+#   bench/run.sh [ROUNDS] [SECONDS]      (defaults: 3 rounds of 20 s)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+ROUNDS=${1:-3}
+SECONDS_EACH=${2:-20}
+FPS=30
+CRF=30
+
+tools/install-deps.sh
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j"$(nproc)" --target capmill_cli >/dev/null
+CAPMILL=$PWD/build/tools/capmill
+WORK=$(mktemp -d /tmp/orvex-bench-XXXXXX)
+source tools/virtual-session.sh
+trap 'stop_virtual_session; rm -rf "$WORK"' EXIT
+
+# run_one NAME MARKER OUT COMMAND...: starts the recorder under /usr/bin/time,
+# waits for MARKER in its output, records SECONDS_EACH seconds, sends SIGINT
+# and prints "cpu_seconds peak_kb stop_to_done_seconds".
+run_one() {
+  local name=$1 marker=$2 out=$3; shift 3
+  local log="$WORK/$name.log" timing="$WORK/$name.time"
+  rm -f "$out" "$log"
+  /usr/bin/time -f "%U %S %M" -o "$timing" "$@" >"$log" 2>&1 </dev/null &
+  local runner=$!
+  for _ in $(seq 300); do grep -q "$marker" "$log" 2>/dev/null && break; sleep 0.05; done
+  sleep "$SECONDS_EACH"
+  local recorder
+  recorder=$(pgrep -P "$runner" | head -n1)
+  local stopped
+  stopped=$(date +%s.%N)
+  kill -INT "$recorder"
+  wait "$runner" || true
+  local done_at
+  done_at=$(date +%s.%N)
+  # /usr/bin/time reports a non-zero exit (ffmpeg's after SIGINT) on a line of its own.
+  read -r user sys peak < <(tail -n1 "$timing")
+  echo "$(echo "$user + $sys" | bc -l) $peak $(echo "$done_at - $stopped" | bc -l)"
+}
+
+# video_stats FILE: "frames duration_seconds"
+video_stats() {
+  local frames duration
+  frames=$(ffprobe -v error -select_streams v:0 -count_packets -show_entries stream=nb_read_packets -of csv=p=0 "$1")
+  duration=$(ffprobe -v error -show_entries format=duration -of csv=p=0 "$1")
+  echo "$frames $duration"
+}
+
+printf "Machine: %s, %s cores; %s\n" "$(uname -m)" "$(nproc)" "$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | xargs)"
+printf "Settings: x11grab %d fps, libx264 ultrafast CRF %d, yuv420p, AAC from the same virtual microphone, %d s x %d rounds\n\n" \
+  "$FPS" "$CRF" "$SECONDS_EACH" "$ROUNDS"
+printf "%-10s %-8s %14s %16s %12s %14s\n" size tool "cpu s/rec s" "frames/requested" "peak MiB" "stop->done s"
+
+for size in 1280x720 1920x1080; do
+  width=${size%x*}; height=${size#*x}
+  start_virtual_desktop "$width" "$height"
+  start_virtual_microphone
+  declare -A sum=()
+  for round in $(seq "$ROUNDS"); do
+    for tool in capmill ffmpeg; do
+      out="$WORK/$tool.mp4"
+      if [ "$tool" = capmill ]; then
+        result=$(run_one capmill "capmill: recording" "$out" \
+          "$CAPMILL" record "$out" --fps "$FPS" --crf "$CRF" --size "$size")
+      else
+        result=$(run_one ffmpeg "Output #0" "$out" \
+          ffmpeg -nostdin -y -f x11grab -framerate "$FPS" -video_size "$size" -i "$DISPLAY" \
+          -f pulse -i mic -c:v libx264 -preset ultrafast -crf "$CRF" -pix_fmt yuv420p -c:a aac -b:a 128k "$out")
+      fi
+      read -r cpu peak stop <<<"$result"
+      read -r frames duration <<<"$(video_stats "$out")"
+      requested=$(echo "$SECONDS_EACH * $FPS" | bc)
+      sum[$tool.cpu]=$(echo "${sum[$tool.cpu]:-0} + $cpu / $duration" | bc -l)
+      sum[$tool.frames]=$(echo "${sum[$tool.frames]:-0} + $frames / $requested" | bc -l)
+      sum[$tool.peak]=$(echo "${sum[$tool.peak]:-0} + $peak / 1024" | bc -l)
+      sum[$tool.stop]=$(echo "${sum[$tool.stop]:-0} + $stop" | bc -l)
+    done
+  done
+  for tool in capmill ffmpeg; do
+    printf "%-10s %-8s %14.3f %16.3f %12.1f %14.2f\n" "$size" "$tool" \
+      "$(echo "${sum[$tool.cpu]} / $ROUNDS" | bc -l)" "$(echo "${sum[$tool.frames]} / $ROUNDS" | bc -l)" \
+      "$(echo "${sum[$tool.peak]} / $ROUNDS" | bc -l)" "$(echo "${sum[$tool.stop]} / $ROUNDS" | bc -l)"
+  done
+  printf "%-10s %-8s %14.2f %16.2f %12.2f %14.2f\n\n" "$size" "ratio" \
+    "$(echo "${sum[capmill.cpu]} / ${sum[ffmpeg.cpu]}" | bc -l)" "$(echo "${sum[capmill.frames]} / ${sum[ffmpeg.frames]}" | bc -l)" \
+    "$(echo "${sum[capmill.peak]} / ${sum[ffmpeg.peak]}" | bc -l)" "$(echo "${sum[capmill.stop]} / ${sum[ffmpeg.stop]}" | bc -l)"
+  unset sum
+  stop_virtual_session
+done

@@ -1,0 +1,55 @@
+# Sourced by the demo and the benchmark: a private virtual desktop with moving
+# content and a private PulseAudio server with a virtual microphone.
+# Every helper is stopped by its process id in stop_virtual_session.
+
+VS_PIDS=()
+VS_RUNTIME=""
+
+# start_virtual_desktop WIDTH HEIGHT: sets DISPLAY to a new Xvfb display.
+start_virtual_desktop() {
+  local width=$1 height=$2 number
+  for number in $(seq $((100 + RANDOM % 300)) 999); do
+    [ -e "/tmp/.X11-unix/X$number" ] || [ -e "/tmp/.X$number-lock" ] || break
+  done
+  Xvfb ":$number" -screen 0 "${width}x${height}x24" -nolisten tcp >/dev/null 2>&1 &
+  VS_PIDS+=($!)
+  export DISPLAY=":$number"
+  for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+  SDL_AUDIODRIVER=dummy ffplay -loglevel quiet -f lavfi -i "testsrc2=size=${width}x${height}:rate=30" \
+    -fs -an -noborder >/dev/null 2>&1 </dev/null &
+  VS_PIDS+=($!)
+  for _ in $(seq 100); do xdotool search --onlyvisible --name . >/dev/null 2>&1 && break; sleep 0.1; done
+}
+
+# start_virtual_microphone: a 440 Hz tone as the default source "Virtual Microphone".
+start_virtual_microphone() {
+  VS_RUNTIME=$(mktemp -d /tmp/orvex-pulse-XXXXXX)
+  chmod 700 "$VS_RUNTIME"
+  XDG_RUNTIME_DIR="$VS_RUNTIME" HOME="$VS_RUNTIME" pulseaudio --daemonize=no --exit-idle-time=-1 -n \
+    --load=module-native-protocol-unix \
+    --load="module-null-sink sink_name=tone rate=44100" \
+    --load="module-sine sink=tone frequency=440" \
+    --load="module-remap-source master=tone.monitor source_name=mic source_properties='device.description=\"Virtual Microphone\"'" \
+    >"$VS_RUNTIME/pulse.log" 2>&1 &
+  VS_PIDS+=($!)
+  export PULSE_SERVER="unix:$VS_RUNTIME/pulse/native"
+  for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
+  pactl set-default-source mic >/dev/null
+}
+
+stop_virtual_session() {
+  local pid
+  for pid in "${VS_PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
+  # A helper that ignores the request (ffplay sometimes does) is killed.
+  for _ in $(seq 20); do
+    local alive=0
+    for pid in "${VS_PIDS[@]}"; do kill -0 "$pid" 2>/dev/null && alive=1; done
+    [ "$alive" = 0 ] && break
+    sleep 0.1
+  done
+  for pid in "${VS_PIDS[@]}"; do kill -9 "$pid" 2>/dev/null || true; done
+  for pid in "${VS_PIDS[@]}"; do wait "$pid" 2>/dev/null || true; done
+  VS_PIDS=()
+  [ -n "$VS_RUNTIME" ] && rm -rf "$VS_RUNTIME"
+  VS_RUNTIME=""
+}
