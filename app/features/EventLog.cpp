@@ -71,13 +71,6 @@ std::string ReplaceAll(std::string text, const std::string& from, const std::str
   return text;
 }
 
-std::string Trim(const std::string& line) {
-  const char* blanks = " \t\r\n";
-  const size_t first = line.find_first_not_of(blanks);
-  if (first == std::string::npos) return "";
-  return line.substr(first, line.find_last_not_of(blanks) - first + 1);
-}
-
 void ApplyElement(const std::string& line, EventRecord& event) {
   const size_t lt = line.find('<'), gt = line.find('>');
   if (lt == std::string::npos || gt == std::string::npos || lt > gt) return;
@@ -118,6 +111,13 @@ std::time_t FileDay(const std::string& name) {
 }
 
 }  // namespace
+
+std::string TrimBlanks(const std::string& text) {
+  const char* blanks = " \t\r\n";
+  const size_t first = text.find_first_not_of(blanks);
+  if (first == std::string::npos) return "";
+  return text.substr(first, text.find_last_not_of(blanks) - first + 1);
+}
 
 std::string EscapeEventText(const std::string& text) {
   std::string escaped = ReplaceAll(text, "&", "&amp;");
@@ -161,7 +161,7 @@ std::vector<EventRecord> ReadEventFile(const std::string& path) {
   std::string raw;
   while (std::getline(file, raw)) {
     for (size_t at = 0; at == 0 || at < raw.size(); at += kMaxLineLength) {
-      const std::string line = Trim(raw.substr(at, kMaxLineLength));
+      const std::string line = TrimBlanks(raw.substr(at, kMaxLineLength));
       if (line.find("<Event>") != std::string::npos) {
         current = EventRecord();
         inside = true;

@@ -69,6 +69,8 @@ class EventLog {
 // The escaping of description and details, and its inverse.
 std::string EscapeEventText(const std::string& text);
 std::string UnescapeEventText(const std::string& text);
+// The text without blanks, tabs, carriage returns and line feeds at its ends.
+std::string TrimBlanks(const std::string& text);
 // The events of one file, in file order.
 std::vector<EventRecord> ReadEventFile(const std::string& path);
 

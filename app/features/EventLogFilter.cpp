@@ -20,13 +20,6 @@ bool Digits(const std::string& text, size_t at, size_t length, int& value) {
   return true;
 }
 
-std::string Trim(const std::string& text) {
-  const char* blanks = " \t\r\n";
-  const size_t first = text.find_first_not_of(blanks);
-  if (first == std::string::npos) return "";
-  return text.substr(first, text.find_last_not_of(blanks) - first + 1);
-}
-
 }  // namespace
 
 std::optional<Day> TimestampDay(const std::string& timestamp) {
@@ -57,7 +50,7 @@ std::optional<std::string> FileOfEvent(const std::string& typeDisplayName, const
   for (const char* name : kFileEvents)
     if (typeDisplayName.find(name) != std::string::npos) refersToFile = true;
   if (!refersToFile) return std::nullopt;
-  const std::string path = Trim(details);
+  const std::string path = TrimBlanks(details);
   if (path.empty()) return std::nullopt;
   if (path[0] == '\\' && (path.size() < 2 || (path[1] != '\\' && path[1] != ':'))) return std::nullopt;
   return path;

@@ -22,12 +22,11 @@ namespace {
 
 constexpr int64_t kFrameInterval90k = 9000;  // at 10 fps
 
-class CaptureThreadsTest : public ::testing::Test {
+class CaptureThreadsTest : public RecordingSuite<640, 480> {
  protected:
-  static void SetUpTestSuite() { RecordingEnvironment::Start(640, 480); }
-  static void TearDownTestSuite() { RecordingEnvironment::Stop(); }
   void SetUp() override {
-    REQUIRE_RECORDING_ENVIRONMENT();
+    RecordingSuite::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
     qelsetFrameRate(10);
     qelSetVideoRes(640, 480);
     qelSetAudioDelay(500);

@@ -17,12 +17,11 @@ using namespace testsupport;
 
 namespace {
 
-class ExportsTest : public ::testing::Test {
+class ExportsTest : public RecordingSuite<640, 480> {
  protected:
-  static void SetUpTestSuite() { RecordingEnvironment::Start(640, 480); }
-  static void TearDownTestSuite() { RecordingEnvironment::Stop(); }
   void SetUp() override {
-    REQUIRE_RECORDING_ENVIRONMENT();
+    RecordingSuite::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
     qelsetFrameRate(10);
     qelSetCrf(30);
     qelSetVideoRes(640, 480);

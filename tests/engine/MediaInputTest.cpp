@@ -21,11 +21,8 @@ using namespace testsupport;
 
 namespace {
 
-class MediaInputTest : public ::testing::Test {
+class MediaInputTest : public RecordingSuite<1280, 720> {
  protected:
-  static void SetUpTestSuite() { RecordingEnvironment::Start(1280, 720); }
-  static void TearDownTestSuite() { RecordingEnvironment::Stop(); }
-  void SetUp() override { REQUIRE_RECORDING_ENVIRONMENT(); }
   void TearDown() override {
     qelsetFrameRate(10);
     qelSetCrf(30);

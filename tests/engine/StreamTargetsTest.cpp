@@ -14,12 +14,11 @@ using namespace testsupport;
 
 namespace {
 
-class StreamTargetsTest : public ::testing::Test {
+class StreamTargetsTest : public RecordingSuite<640, 480> {
  protected:
-  static void SetUpTestSuite() { RecordingEnvironment::Start(640, 480); }
-  static void TearDownTestSuite() { RecordingEnvironment::Stop(); }
   void SetUp() override {
-    REQUIRE_RECORDING_ENVIRONMENT();
+    RecordingSuite::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
     if (const std::string why = MissingRtmpTools(); !why.empty()) GTEST_SKIP() << why;
     ASSERT_TRUE(server_.ok()) << "nginx did not start";
   }

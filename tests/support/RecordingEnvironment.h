@@ -41,6 +41,20 @@ class RecordingEnvironment {
 
 }  // namespace testsupport
 
+namespace testsupport {
+
+// A test suite that shares one virtual desktop of the given size and one
+// virtual microphone; each test skips or fails as REQUIRE_RECORDING_ENVIRONMENT says.
+template <int Width, int Height>
+class RecordingSuite : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { RecordingEnvironment::Start(Width, Height); }
+  static void TearDownTestSuite() { RecordingEnvironment::Stop(); }
+  void SetUp() override;
+};
+
+}  // namespace testsupport
+
 // Skips only when the helper programs are not installed; a helper that is
 // installed but does not start is a failure.
 #define REQUIRE_RECORDING_ENVIRONMENT()                                                         \
@@ -50,3 +64,8 @@ class RecordingEnvironment {
     ASSERT_TRUE(testsupport::RecordingEnvironment::Get().failure.empty())                       \
         << testsupport::RecordingEnvironment::Get().failure;                                    \
   } while (0)
+
+template <int Width, int Height>
+void testsupport::RecordingSuite<Width, Height>::SetUp() {
+  REQUIRE_RECORDING_ENVIRONMENT();
+}

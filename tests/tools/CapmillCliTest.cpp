@@ -58,10 +58,9 @@ TEST(RecordOptions, RefusesBadInputWithOneClearLine) {
   }
 }
 
-class CapmillCli : public ::testing::Test {
+class CapmillCli : public RecordingSuite<640, 480> {
  protected:
-  static void SetUpTestSuite() { RecordingEnvironment::Start(640, 480); }
-  static void TearDownTestSuite() { RecordingEnvironment::Stop(); }
+  void SetUp() override {}  // the argument tests need no helpers
   TempDir dir_;
 };
 
