@@ -182,6 +182,10 @@ AVDictionary* VideoEncoderOptions(const std::string& crfText) {
   av_dict_set(&options, "preset", "ultrafast", 0);
   av_dict_set(&options, "rtbufsize", "1500M", 0);
   av_dict_set(&options, "crf", crfText.c_str(), 0);
+  // The encoder's time base is 1/frame rate while frames carry wall-clock
+  // stamps in 1/90000 s: read as durations, those would make every frame last
+  // minutes and the rate control would spend far more bits than the CRF asks.
+  av_dict_set(&options, "x264-params", "force-cfr=1", 0);
   return options;
 }
 

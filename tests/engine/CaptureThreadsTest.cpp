@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdarg>
+#include <cstring>
 
 #include "LogCapture.h"
 #include "MediaProbe.h"
@@ -74,6 +76,31 @@ TEST_F(CaptureThreadsTest, ThreeSecondsAtTenFramesPerSecond) {
   EXPECT_EQ(logs.Count(Sink::StdErr, "Video thread ending normally\n"), 1);
   EXPECT_EQ(logs.Count(Sink::StdErr, "Audio thread ending normally\n"), 1);
   EXPECT_EQ(qelGetGlobalTimer(), nullptr);  // cleared with the recording's end
+}
+
+// The encoder's own summary of the average quantiser of its P frames.
+std::vector<double> EncoderQps;
+void KeepEncoderSummary(void*, int level, const char* format, va_list args) {
+  char line[1024];
+  std::vsnprintf(line, sizeof(line), format, args);
+  if (const char* at = std::strstr(line, "frame P:"); at && std::strstr(at, "Avg QP:"))
+    EncoderQps.push_back(std::atof(std::strstr(at, "Avg QP:") + 7));
+}
+
+TEST_F(CaptureThreadsTest, QualityFollowsTheCrf) {
+  EncoderQps.clear();
+  av_log_set_callback(KeepEncoderSummary);
+  qelsetFrameRate(30);
+  for (const int crf : {20, 35}) {
+    qelSetCrf(crf);
+    Record(dir_ / ("crf" + std::to_string(crf) + ".mp4"), 1.5);
+  }
+  av_log_set_callback(av_log_default_callback);
+  qelSetCrf(30);
+  ASSERT_EQ(EncoderQps.size(), 2u);
+  // Wall-clock stamps must not make the rate control ignore the CRF.
+  EXPECT_NEAR(EncoderQps[0], 20, 4);
+  EXPECT_NEAR(EncoderQps[1], 35, 4);
 }
 
 TEST_F(CaptureThreadsTest, PauseLeavesNoGap) {
