@@ -84,7 +84,10 @@ ProbedFile ProbeFile(const std::string& path) {
 
 std::string DecodeErrors(const std::string& path, int* videoFrames) {
   std::string output;
-  RunCommand("ffmpeg -nostdin -v error -i '" + path + "' -f null - ", &output);
+  // Every frame is decoded at its own timestamp: the null output's default
+  // frame-rate conversion rounds wall-clock stamps to 1/frame rate and then
+  // reports two frames landing on one slot, which is no decoding error.
+  RunCommand("ffmpeg -nostdin -v error -i '" + path + "' -fps_mode passthrough -enc_time_base -1 -f null - ", &output);
   if (videoFrames) {
     std::string count;
     RunCommand("ffprobe -v error -count_frames -select_streams v:0 -show_entries stream=nb_read_frames -of csv=p=0 '" +
