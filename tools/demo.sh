@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/install-deps.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j"$(nproc)" --target capmill_cli
+cmake --build build -j"$(nproc)" --target capmill_cli moving-desktop
 
 source tools/virtual-session.sh
 trap stop_virtual_session EXIT

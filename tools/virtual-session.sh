@@ -1,6 +1,7 @@
 # Sourced by the demo and the benchmark: a private virtual desktop with moving
 # content and a private PulseAudio server with a virtual microphone.
 # Every helper is stopped by its process id in stop_virtual_session.
+# The moving content is build/tools/moving-desktop (or $MOVING_DESKTOP).
 
 VS_PIDS=()
 VS_RUNTIME=""
@@ -15,8 +16,7 @@ start_virtual_desktop() {
   VS_PIDS+=($!)
   export DISPLAY=":$number"
   for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-  SDL_AUDIODRIVER=dummy ffplay -loglevel quiet -f lavfi -i "testsrc2=size=${width}x${height}:rate=30" \
-    -fs -an -noborder >/dev/null 2>&1 </dev/null &
+  "${MOVING_DESKTOP:-build/tools/moving-desktop}" >/dev/null 2>&1 </dev/null &
   VS_PIDS+=($!)
   for _ in $(seq 100); do xdotool search --onlyvisible --name . >/dev/null 2>&1 && break; sleep 0.1; done
 }
@@ -40,7 +40,7 @@ start_virtual_microphone() {
 stop_virtual_session() {
   local pid
   for pid in "${VS_PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
-  # A helper that ignores the request (ffplay sometimes does) is killed.
+  # A helper that ignores the request is killed.
   for _ in $(seq 20); do
     local alive=0
     for pid in "${VS_PIDS[@]}"; do kill -0 "$pid" 2>/dev/null && alive=1; done

@@ -98,9 +98,14 @@ TEST_F(CaptureThreadsTest, QualityFollowsTheCrf) {
   av_log_set_callback(av_log_default_callback);
   qelSetCrf(30);
   ASSERT_EQ(EncoderQps.size(), 2u);
-  // Wall-clock stamps must not make the rate control ignore the CRF.
-  EXPECT_NEAR(EncoderQps[0], 20, 4);
-  EXPECT_NEAR(EncoderQps[1], 35, 4);
+  // Wall-clock stamps must not make the rate control ignore the CRF (it
+  // then spent far more bits: QP 5 at CRF 20). On scrolling content the
+  // encoder settles a few steps above the CRF for P frames.
+  EXPECT_GE(EncoderQps[0], 20 - 4);
+  EXPECT_LE(EncoderQps[0], 20 + 8);
+  EXPECT_GE(EncoderQps[1], 35 - 4);
+  EXPECT_LE(EncoderQps[1], 35 + 8);
+  EXPECT_NEAR(EncoderQps[1] - EncoderQps[0], 15, 5);
 }
 
 TEST_F(CaptureThreadsTest, PauseLeavesNoGap) {

@@ -20,8 +20,9 @@ constexpr auto kStartTimeout = std::chrono::milliseconds(10000);
 }  // namespace
 
 std::string MissingDesktopTools() {
-  for (const char* tool : {"Xvfb", "xdpyinfo", "ffplay"})
+  for (const char* tool : {"Xvfb", "xdpyinfo", "xdotool"})
     if (!HaveProgram(tool)) return std::string(tool) + " is not installed (run tools/install-deps.sh)";
+  if (!FileExists(ORVEX_MOVING_DESKTOP)) return std::string(ORVEX_MOVING_DESKTOP) + " is not built";
   return "";
 }
 
@@ -52,10 +53,7 @@ VirtualDesktop::VirtualDesktop(int width, int height, bool movingContent) {
   if (!ok_) return;
   ::setenv("DISPLAY", display_.c_str(), 1);
   if (movingContent) {
-    const std::string size = std::to_string(width) + "x" + std::to_string(height);
-    content_ = ChildProcess({"ffplay", "-loglevel", "quiet", "-f", "lavfi", "-i", "testsrc2=size=" + size + ":rate=30",
-                             "-fs", "-an", "-noborder"},
-                            {"DISPLAY=" + display_, "SDL_AUDIODRIVER=dummy"});
+    content_ = ChildProcess({ORVEX_MOVING_DESKTOP}, {"DISPLAY=" + display_});
     // Wait until its window is mapped, so the first frames already move.
     WaitUntil([this] { return RunCommand("DISPLAY=" + display_ + " xdotool search --onlyvisible --name . >/dev/null") == 0; },
               kStartTimeout);

@@ -12,7 +12,8 @@ namespace testsupport {
 // A private Xvfb display. Sets DISPLAY for this process while it lives.
 class VirtualDesktop {
  public:
-  // Starts Xvfb at the size; with movingContent a test pattern plays full screen.
+  // Starts Xvfb at the size; with movingContent the screen scrolls and changes
+  // every frame (tools/moving-desktop).
   VirtualDesktop(int width, int height, bool movingContent);
   ~VirtualDesktop();
   bool ok() const { return ok_; }
