@@ -1,3 +1,5 @@
+#include <utility>
+
 #include "platform/Log.h"
 #include "src/CaptureThreads.h"
 #include "src/Output.h"
@@ -49,6 +51,27 @@ bool EncodeFrame(MediaInput& input) {
   }
 }
 
+// A second picture of the same size and format, or null.
+AVFrame* NewPictureLike(const AVFrame* picture) {
+  AVFrame* copy = av_frame_alloc();
+  if (!copy) return nullptr;
+  copy->width = picture->width;
+  copy->height = picture->height;
+  copy->format = picture->format;
+  if (av_frame_get_buffer(copy, 0) < 0) av_frame_free(&copy);
+  return copy;
+}
+
+// The encoder keeps a reference to the last picture it accepted until it is
+// asked for a packet, so scaling into that picture would change a frame not
+// yet encoded. Two pictures take turns instead of copying a held one (a fresh
+// buffer and a full copy per frame); the copy remains the fallback.
+void UseWritablePicture(MediaInput& input, AVFrame*& spare) {
+  if (!av_frame_is_writable(input.convertedFrame) && spare && av_frame_is_writable(spare))
+    std::swap(input.convertedFrame, spare);
+  av_frame_make_writable(input.convertedFrame);
+}
+
 void EndScreenCapture(MediaInput& input, const std::function<void()>& waitForOtherWriters) {
   SendEndOfStream(input.encoderContext, input.outputPacket, [&input] { WriteScreenPacket(input); });
   for (;;) {
@@ -83,6 +106,7 @@ void ScreenCapThread(MediaInput& input, const std::function<void()>& waitForOthe
   const int64_t minFrameSpacing =
       input.frameRate > 0 ? kMinFrameSpacingPercent * 90000 / (100 * static_cast<int64_t>(input.frameRate)) : 0;
   CaptureReader reader("video");
+  AVFrame* spare = NewPictureLike(input.convertedFrame);
 
   while (!Engine().stopRequested) {
     const CaptureReader::Result read = reader.Read(input);
@@ -119,11 +143,9 @@ void ScreenCapThread(MediaInput& input, const std::function<void()>& waitForOthe
     av_packet_unref(input.outputPacket);
     input.outputPacket->pts = input.outputPacket->dts = pts;
     input.outputPacket->duration = pts - lastPts;
+    UseWritablePicture(input, spare);
     input.convertedFrame->pts = pts;
     input.convertedFrame->pkt_duration = pts - lastPts;
-
-    // The encoder may still hold the previous picture: never scale over it.
-    av_frame_make_writable(input.convertedFrame);
     if (sws_scale(input.scaler, input.decodedFrame->data, input.decodedFrame->linesize, 0,
                   input.decodedFrame->height, input.convertedFrame->data, input.convertedFrame->linesize) <= 0)
       log::Out("Error while executing sws_scale");
@@ -136,6 +158,7 @@ void ScreenCapThread(MediaInput& input, const std::function<void()>& waitForOthe
     lastPts = pts;
   }
   EndScreenCapture(input, waitForOtherWriters);
+  av_frame_free(&spare);
 }
 
 }  // namespace capmill
