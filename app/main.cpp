@@ -1,19 +1,14 @@
 // OrvexLite: the desktop recorder's window.
 #include <QApplication>
-#include <QLabel>
-#include <QMainWindow>
-#include <QStatusBar>
 
-#include "capmill/capmill.h"
+#include "core/RealServices.h"
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
   QApplication::setApplicationName("OrvexLite");
-  QMainWindow window;
-  window.setWindowTitle("Orvex");
-  window.setCentralWidget(new QLabel(window.tr("Ready"), &window));
-  window.statusBar()->showMessage(QString::fromStdString(qelGetDefaultAudioDeviceNameAsString()));
-  window.resize(640, 480);
+  orvex::RealServices services;
+  CMainDlg window(services.ForWindow(QApplication::applicationFilePath().toStdString()));
+  QObject::connect(&window, &CMainDlg::closedForGood, &application, &QApplication::quit);
   window.show();
   return application.exec();
 }

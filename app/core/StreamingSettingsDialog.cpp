@@ -11,13 +11,12 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "core/Product.h"
 #include "platform/UserPrompts.h"
 
 using namespace orvex;
 
 namespace {
-
-constexpr const char kProgramName[] = "OrvexLite";
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 

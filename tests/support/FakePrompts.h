@@ -2,6 +2,7 @@
 #pragma once
 
 #include <deque>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,11 +28,29 @@ class FakePrompts : public orvex::UserPrompts {
     answers.pop_front();
     return answer;
   }
+  std::optional<std::string> PickFolder(const std::string& title, const std::string& startFolder) override {
+    picks.push_back("folder:" + title);
+    return NextPick();
+  }
+  std::optional<std::string> PickOpenFile(const std::string& filter, const std::string& defaultSuffix) override {
+    picks.push_back("file:" + filter + "|" + defaultSuffix);
+    return NextPick();
+  }
   std::string LastText() const { return shown.empty() ? "" : shown.back().text; }
 
   std::deque<bool> answers;  // Yes (true) or No for the next questions
   std::vector<Shown> shown;
   std::vector<bool> noWasDefault;
+  std::deque<std::optional<std::string>> pickAnswers;  // chosen paths, or nothing for Cancel
+  std::vector<std::string> picks;                        // what was asked for
+
+ private:
+  std::optional<std::string> NextPick() {
+    if (pickAnswers.empty()) return std::nullopt;
+    auto answer = pickAnswers.front();
+    pickAnswers.pop_front();
+    return answer;
+  }
 };
 
 }  // namespace testsupport

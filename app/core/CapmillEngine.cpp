@@ -1,0 +1,81 @@
+#include "core/CapmillEngine.h"
+
+#include "capmill/capmill.h"
+#include "platform/DebugChannel.h"
+
+namespace orvex {
+
+namespace {
+
+constexpr const char* kEntryPointNames[kEntryPointCount] = {
+    "qelRecordScreen",
+    "qelRecordScreenWithAudio",
+    "qelRecordScreenWithAudioSeparate",
+    "qelRecordScreenWithAudioAndMusic",
+    "qelRecordScreenWithAudioAndMusicSeparate",
+    "qelRecordScreenWithAudioAndMusicWithDefaultDevPlayback",
+    "qelRecordScreenWithAudioAndMusicWithDefaultDevPlaybackSeparate",
+    "qelRecordAndStreamDesktopOne",
+    "qelRecordAndStreamDesktopOneSeparate",
+    "qelRecordAndStreamDesktopOneWithMusic",
+    "qelRecordAndStreamDesktopOneWithMusicSeparate",
+    "qelRecordAndStreamDesktopOneWithMusicAndPlayback",
+    "qelRecordAndStreamDesktopOneWithMusicAndPlaybackSeparate",
+    "qelRecordAndStreamDesktop",
+    "qelRecordAndStreamDesktopSeparate",
+    "qelRecordAndStreamDesktopWithMusic",
+    "qelRecordAndStreamDesktopWithMusicSeparate",
+    "qelRecordAndStreamDesktopWithMusicAndPlayback",
+    "qelRecordAndStreamDesktopWithMusicAndPlaybackSeparate",
+};
+
+}  // namespace
+
+const char* EntryPointName(EntryPoint entry) { return kEntryPointNames[static_cast<int>(entry)]; }
+
+bool CapmillEngine::IsAvailable(EntryPoint entry) const {
+  switch (entry) {
+    case EntryPoint::RecordScreen:
+    case EntryPoint::RecordScreenWithAudio:
+    case EntryPoint::RecordAndStreamDesktopOne:
+    case EntryPoint::RecordAndStreamDesktop:
+      return true;
+    default:
+      return false;
+  }
+}
+
+void CapmillEngine::Unavailable() { DebugOutput("CapmillEngine: entry point not available in this version\n"); }
+
+void CapmillEngine::SetFrameRate(int fps) { qelsetFrameRate(fps); }
+void CapmillEngine::SetCrf(int crf) { qelSetCrf(crf); }
+void CapmillEngine::SetVideoRes(int width, int height) { qelSetVideoRes(width, height); }
+void CapmillEngine::SetMusicVolume(int percent) { qelSetMusicVolume(percent); }
+void CapmillEngine::StopRecording() { qelStopRecording(); }
+void CapmillEngine::StopFFmpegProcess() {}  // no external process exists yet
+void CapmillEngine::PauseRecording() { qelPauseRecording(); }
+void CapmillEngine::ResumeRecording() { qelResumeRecording(); }
+bool CapmillEngine::IsRecordingPaused() { return qelIsRecordingPaused(); }
+void* CapmillEngine::GetGlobalTimer() { return qelGetGlobalTimer(); }
+void CapmillEngine::SetSystemMonitoringEnabled(bool enabled) { qelSetSystemMonitoringEnabled(enabled); }
+void CapmillEngine::SetDynamicLimitsEnabled(bool enabled) { qelSetDynamicLimitsEnabled(enabled); }
+int CapmillEngine::GetAvailableMicrophones(char* names[], int maxNames) {
+  return qelGetAvailableMicrophones(names, maxNames);
+}
+int CapmillEngine::GetAvailableCameras(char* names[], int maxNames) { return qelGetAvailableCameras(names, maxNames); }
+void CapmillEngine::FreeDeviceList(char* names[], int count) { qelFreeDeviceList(names, count); }
+std::string CapmillEngine::GetDefaultAudioDeviceNameAsString() { return qelGetDefaultAudioDeviceNameAsString(); }
+
+void CapmillEngine::RecordScreen(const char* outputPath) { qelRecordScreen(outputPath); }
+void CapmillEngine::RecordScreenWithAudio(const char* outputPath, const char* audioInput) {
+  qelRecordScreenWithAudio(outputPath, audioInput);
+}
+void CapmillEngine::RecordAndStreamDesktopOne(const char* audioInput, const char* outputPath, const char* url) {
+  qelRecordAndStreamDesktopOne(audioInput, outputPath, url);
+}
+void CapmillEngine::RecordAndStreamDesktop(const char* outputPath, const char* audioInput, const char* urls[],
+                                           int count) {
+  qelRecordAndStreamDesktop(outputPath, audioInput, urls, count);
+}
+
+}  // namespace orvex

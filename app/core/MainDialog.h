@@ -1,0 +1,169 @@
+// The main window: every recording option, the Start/Stop button, the menu
+// bar and the four-pane status bar. Rules live in MainWindowRules; this
+// class moves values between the controls, the fields and the store.
+#pragma once
+
+#include <QMainWindow>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "core/MainWindowRules.h"
+#include "core/Settings.h"
+#include "features/EventLog.h"
+
+class QAction;
+class QComboBox;
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QRadioButton;
+class QSlider;
+class QTimer;
+
+namespace orvex {
+class CameraControls;
+class DesktopLauncher;
+class RecordingEngine;
+class RegistryStore;
+class SystemTimesSource;
+class UserPrompts;
+
+// What the window needs from the outside world; tests pass their own.
+struct MainWindowServices {
+  RegistryStore& store;
+  UserPrompts& prompts;
+  DesktopLauncher& launcher;
+  RecordingEngine& engine;
+  SystemTimesSource& systemTimes;
+  CameraControls& cameras;
+  std::string programPath;  // started again by the factory reset
+};
+}  // namespace orvex
+
+// Control ids of the window, as the option table numbers them.
+enum MainControlId : int {
+  IDC_FOLDER_EDIT = 1000, IDC_FOLDER_BUTTON = 1001, IDC_RECORD_AUDIO = 1002, IDC_MUSIC_FILE = 1003,
+  IDC_FILE_NAME = 1004, IDC_MIC_PROPERTIES = 1005, IDC_NEW_FILE = 1006, IDC_CONFIGURE_GROUP = 1007,
+  IDC_START_STOP = 1008, IDC_SOUND_PANEL = 1009, IDC_MICROPHONE = 1011, IDC_INCLUDE_CAMERA = 1012,
+  IDC_CIRCLE = 1013, IDC_SQUARE = 1014, IDC_CAMERA_SIZE = 1015, IDC_CAMERA = 1016, IDC_PLACEMENT = 1017,
+  IDC_CAMERA_LABEL = 1018, IDC_PLACEMENT_LABEL = 1019, IDC_ABOUT = 1025, IDC_MIC_LABEL = 1027,
+  IDC_STREAMING = 1035, IDC_ADVANCED = 1036, IDC_ADVANCED_GROUP = 1037, IDC_MUSIC = 1038,
+  IDC_STATUS_BAR = 1039, IDC_PLAYBACK = 1040, IDC_DATE_FOLDERS = 1059, IDC_DATE_LABEL = 1060,
+  IDC_DATE_FORMAT = 1061, IDC_BANNER = 1097, IDC_SERVERS = 1098, IDC_MUSIC_BUTTON = 1100,
+  IDC_VOLUME_LABEL = 1101, IDC_VOLUME = 1102, IDC_VOLUME_TEXT = 1103, IDC_CAMERA_PROPERTIES = 1105,
+  IDC_SIZE_LABEL = 1108, IDC_PX_LABEL = 1109, IDC_ADVANCED_CAPTION = 1112, IDC_FILE_NAME_LABEL = 1113,
+  IDC_DATE_EXAMPLE = 1115, IDC_SIDE_PICTURE = 1137, IDC_CLOSE = 2,
+};
+
+// Menu command ids.
+enum MainCommandId : int {
+  ID_FILE_EXIT = 1022, ID_HELP_WEBSITE = 1023, ID_HELP_ABOUT = 1024, ID_SHOW_CAMERA = 32780,
+  ID_DEFAULT_SETTINGS = 32783, ID_SCHEDULE = 32784, ID_BRAND_SETTINGS = 32786, ID_RESET = 32787,
+  ID_VIEW_LOGS = 32788, ID_SNIPPING_TOOL = 32789, ID_PAINT = 32790, ID_PLAY_RECORDED = 32791,
+};
+
+class CMainDlg : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  explicit CMainDlg(orvex::MainWindowServices services, QWidget* parent = nullptr);
+  ~CMainDlg() override;
+  Q_DISABLE_COPY_MOVE(CMainDlg)
+
+  // The control with a dialog id, and the menu command with a command id.
+  QWidget* Control(int id) const;
+  template <typename T>
+  T* ControlAs(int id) const {
+    return qobject_cast<T*>(Control(id));
+  }
+  QAction* Command(int id) const;
+  QMenu* setupMenu() const { return setupMenu_; }
+  QString PaneText(int pane) const;
+  void SetPaneText(int pane, const QString& text);
+
+  // Operations other parts call on the window.
+  bool IsRecording() const;
+  void UpdateMusicControls(bool keepMusicText);
+  void UpdateSystemStats();
+  void ReloadLoggingSwitch();
+  void SaveMainSettings();
+  void PullControls();
+  void PushFields();
+  orvex::EventLog& eventLog() { return eventLog_; }
+  // Logs through the window's event log, or says on the debug channel why not.
+  void LogEvent(orvex::EventType type, const std::string& description, const std::string& details);
+
+  // Menu commands.
+  void OnExit();
+  void OnResetToFactoryDefaults();
+  void OnAbout();
+  void OnVisitWebsite();
+  void OnViewLogs();
+  void OnStreamingServers();
+  void OnCameraProperties();
+  // The Setup menu's "View Logs" rule, run whenever the menu opens.
+  void PrepareSetupMenu();
+
+  const orvex::MainSettings& mainSettings() const { return main_; }
+  const orvex::MusicSettings& musicSettings() const { return music_; }
+  const orvex::RecordingDefaults& recordingDefaults() const { return defaults_; }
+  const orvex::CloudSettings& cloudSettings() const { return cloud_; }
+
+ signals:
+  // The window closed for good (exit, reset): the process should end.
+  void closedForGood();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void OnInitDialog();
+  void BuildControls();
+  void BuildMenus();
+  void BuildStatusBar();
+  void ConnectHandlers();
+  void FillDeviceList(QComboBox* list, bool cameras, std::string& selected);
+  void LoadStartupSettings();
+  void SelectStoredDevice(QComboBox* list, std::string& field);
+  void ShowAdvancedControls(bool shown);
+  void ShowMicrophoneControls(bool shown);
+  void UpdateDateControls();
+  void UpdateDateExample();
+  void CloseForGood();
+
+  // Control handlers.
+  void OnChooseFolder();
+  void OnMicrophoneProperties();
+  void OnSoundPanel();
+  void OnAdvancedOptions();
+  void OnEnableStreaming();
+  void OnEnableMusic();
+  void OnChooseMusic();
+  void OnPlayback();
+  void OnVolumeMoved(int position);
+  void OnCameraSizeFocusLost();
+
+  orvex::MainWindowServices services_;
+  orvex::Settings settings_;
+  orvex::EventLog eventLog_;
+  orvex::SystemStatsMeter statsMeter_;
+
+  // The fields: working copies of the stored settings.
+  orvex::MainSettings main_;
+  orvex::MusicSettings music_;
+  orvex::RecordingDefaults defaults_;
+  orvex::CloudSettings cloud_;
+  bool dateFolderFlag_ = false;
+  bool startWithWindows_ = false;
+  bool closingForGood_ = false;
+
+  std::map<int, QWidget*> controls_;
+  std::map<int, QAction*> commands_;
+  QMenu* setupMenu_ = nullptr;
+  QLabel* panes_[4] = {};
+  QTimer* statsTimer_ = nullptr;
+};

@@ -1,0 +1,30 @@
+// The real outside world of the main window, owned in one place: the
+// program and the picture tool make the same set.
+#pragma once
+
+#include <string>
+
+#include "core/CapmillEngine.h"
+#include "core/MainDialog.h"
+#include "platform/CameraControls.h"
+#include "platform/DesktopLauncher.h"
+#include "platform/RegistryStore.h"
+#include "platform/SystemTimes.h"
+#include "platform/UserPrompts.h"
+
+namespace orvex {
+
+struct RealServices {
+  RegistryStore store = RegistryStore::ForCurrentUser();
+  MessageBoxPrompts prompts{nullptr};
+  QtDesktopLauncher launcher;
+  CapmillEngine engine;
+  ProcSystemTimes systemTimes;
+  V4l2CameraControls cameras;
+
+  MainWindowServices ForWindow(const std::string& programPath) {
+    return {store, prompts, launcher, engine, systemTimes, cameras, programPath};
+  }
+};
+
+}  // namespace orvex
