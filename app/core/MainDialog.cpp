@@ -39,6 +39,7 @@ CMainDlg::CMainDlg(MainWindowServices services, QWidget* parent)
   // must not end the program.
   QApplication::setQuitOnLastWindowClosed(false);
   eventLog_.Initialize();
+  controller_ = std::make_unique<RecordingController>(static_cast<RecordingHost&>(*this), services_.engine, services_.store, services_.notifier);
   BuildControls();
   BuildMenus();
   BuildStatusBar();
@@ -46,7 +47,7 @@ CMainDlg::CMainDlg(MainWindowServices services, QWidget* parent)
   ConnectHandlers();
 }
 
-CMainDlg::~CMainDlg() = default;
+CMainDlg::~CMainDlg() { controller_.reset(); }
 
 void CMainDlg::OnInitDialog() {
   setWindowTitle(kProductName);
@@ -97,7 +98,7 @@ void CMainDlg::OnInitDialog() {
 
   statsTimer_ = new QTimer(this);
   statsTimer_->setInterval(kStatsPeriodMs);
-  connect(statsTimer_, &QTimer::timeout, this, &CMainDlg::UpdateSystemStats);
+  connect(statsTimer_, &QTimer::timeout, this, &CMainDlg::OnTimer1);
   statsTimer_->start();
 
   ShowMicrophoneControls(ControlAs<QCheckBox>(IDC_RECORD_AUDIO)->isChecked());
@@ -245,7 +246,7 @@ void CMainDlg::LogEvent(EventType type, const std::string& description, const st
   eventLog_.LogEvent(type, description, details);
 }
 
-bool CMainDlg::IsRecording() const { return false; }
+bool CMainDlg::IsRecording() const { return controller_ && controller_->IsRecording(); }
 
 void CMainDlg::ShowAdvancedControls(bool shown) {
   static const int kAdvanced[] = {IDC_INCLUDE_CAMERA, IDC_CIRCLE, IDC_SQUARE, IDC_CAMERA_SIZE, IDC_CAMERA_LABEL,

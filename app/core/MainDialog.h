@@ -6,9 +6,11 @@
 #include <QMainWindow>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "core/MainWindowRules.h"
+#include "core/RecordingController.h"
 #include "core/Settings.h"
 #include "features/EventLog.h"
 
@@ -26,6 +28,7 @@ class QTimer;
 namespace orvex {
 class CameraControls;
 class DesktopLauncher;
+class Notifier;
 class RecordingEngine;
 class RegistryStore;
 class SystemTimesSource;
@@ -39,6 +42,7 @@ struct MainWindowServices {
   RecordingEngine& engine;
   SystemTimesSource& systemTimes;
   CameraControls& cameras;
+  Notifier& notifier;
   std::string programPath;  // started again by the factory reset
 };
 }  // namespace orvex
@@ -65,7 +69,7 @@ enum MainCommandId : int {
   ID_VIEW_LOGS = 32788, ID_SNIPPING_TOOL = 32789, ID_PAINT = 32790, ID_PLAY_RECORDED = 32791,
 };
 
-class CMainDlg : public QMainWindow {
+class CMainDlg : public QMainWindow, private orvex::RecordingHost {
   Q_OBJECT
 
  public:
@@ -86,15 +90,23 @@ class CMainDlg : public QMainWindow {
 
   // Operations other parts call on the window.
   bool IsRecording() const;
+  orvex::RecordingController& controller() { return *controller_; }
+  // The Start/Stop command: button 1008, or posted by the schedule.
+  void OnStartStop();
+  // The running schedule entry (-1 none) and "Do not stream with scheduled recording".
+  void SetScheduleState(int activeScheduleIndex, bool doNotStreamScheduled) {
+    activeScheduleIndex_ = activeScheduleIndex;
+    doNotStreamScheduled_ = doNotStreamScheduled;
+  }
   void UpdateMusicControls(bool keepMusicText);
-  void UpdateSystemStats();
+  void UpdateSystemStats() override;
   void ReloadLoggingSwitch();
-  void SaveMainSettings();
+  void SaveMainSettings() override;
   void PullControls();
   void PushFields();
   orvex::EventLog& eventLog() { return eventLog_; }
   // Logs through the window's event log, or says on the debug channel why not.
-  void LogEvent(orvex::EventType type, const std::string& description, const std::string& details);
+  void LogEvent(orvex::EventType type, const std::string& description, const std::string& details) override;
 
   // Menu commands.
   void OnExit();
@@ -119,8 +131,25 @@ class CMainDlg : public QMainWindow {
  protected:
   void closeEvent(QCloseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void changeEvent(QEvent* event) override;
 
  private:
+  // The controller's view of the window.
+  orvex::RecordingSnapshot TakeSnapshot() override;
+  void ConfirmCameraSize() override;
+  // Sizes of 1 to 100 are questioned and No sets 150: whether the size was
+  // kept, or nothing when no question was needed.
+  std::optional<bool> KeepCameraSizeIfConfirmed();
+  bool PlaybackTicked() const override;
+  bool StreamingTicked() const override;
+  void ShowRecordingState(bool recording) override;
+  void SetStatusPane(int pane, const std::string& text) override { SetPaneText(pane, QString::fromStdString(text)); }
+  void ApplyRecordingDefaults(const orvex::RecordingDefaults& defaults) override { defaults_ = defaults; }
+  void OnTimer1();
+  void DecidePauseOnActivation();
+  // Exit and reset: stop a running recording and wait until its file is complete.
+  void StopAndWaitForFile();
+
   void OnInitDialog();
   void BuildControls();
   void BuildMenus();
@@ -159,6 +188,8 @@ class CMainDlg : public QMainWindow {
   orvex::CloudSettings cloud_;
   bool dateFolderFlag_ = false;
   bool startWithWindows_ = false;
+  int activeScheduleIndex_ = -1;
+  bool doNotStreamScheduled_ = false;
   bool closingForGood_ = false;
 
   std::map<int, QWidget*> controls_;
@@ -166,4 +197,7 @@ class CMainDlg : public QMainWindow {
   QMenu* setupMenu_ = nullptr;
   QLabel* panes_[4] = {};
   QTimer* statsTimer_ = nullptr;
+  bool mousePressedSinceActivation_ = false;
+  // Last: destroyed first, while the fields its workers use still exist.
+  std::unique_ptr<orvex::RecordingController> controller_;
 };

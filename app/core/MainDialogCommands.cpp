@@ -1,5 +1,6 @@
 // The main window's control handlers and menu commands.
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
@@ -38,11 +39,6 @@ constexpr char kResetQuestion[] =
     "Are you sure you want to reset all settings to factory defaults?\n\nThis will delete all your current settings "
     "including:\n- Recording settings\n- Camera settings\n- Brand settings\n- Schedule settings\n- All other "
     "preferences\n\nThis action cannot be undone. The application will try to restart after resetting.";
-constexpr char kSmallCameraQuestion[] =
-    "Warning: Camera window size (%d pixels) is very small!\n\nThis may make it difficult to see the camera feed "
-    "clearly.\nRecommended minimum size: 150 pixels.\n\nDo you want to continue with this size?";
-constexpr int kSmallCameraLimit = 100;
-constexpr int kSmallCameraReplacement = 150;
 constexpr int kFactoryFrameRate = 10;
 constexpr int kFactoryCrf = 30;
 constexpr int kRestartDelayMs = 500;
@@ -94,14 +90,20 @@ void CMainDlg::ConnectHandlers() {
   connect(ControlAs<QPushButton>(IDC_MUSIC_BUTTON), &QPushButton::clicked, this, &CMainDlg::OnChooseMusic);
   connect(ControlAs<QCheckBox>(IDC_PLAYBACK), &QCheckBox::clicked, this, &CMainDlg::OnPlayback);
   connect(ControlAs<QSlider>(IDC_VOLUME), &QSlider::valueChanged, this, &CMainDlg::OnVolumeMoved);
+  connect(ControlAs<QPushButton>(IDC_START_STOP), &QPushButton::clicked, this, &CMainDlg::OnStartStop);
   connect(ControlAs<QPushButton>(IDC_ABOUT), &QPushButton::clicked, this, &CMainDlg::OnAbout);
   connect(ControlAs<QPushButton>(IDC_CLOSE), &QPushButton::clicked, this, &QWidget::hide);
   for (int id : {IDC_SIDE_PICTURE, IDC_BANNER})
     connect(ControlAs<CClickablePicture>(id), &CClickablePicture::clicked, this, &CMainDlg::OnVisitWebsite);
+  // Mouse presses anywhere in the window tell a click activation from another.
+  qApp->installEventFilter(this);
 }
 
 bool CMainDlg::eventFilter(QObject* watched, QEvent* event) {
   if (watched == Control(IDC_CAMERA_SIZE) && event->type() == QEvent::FocusOut) OnCameraSizeFocusLost();
+  if (event->type() == QEvent::MouseButtonPress && watched->isWidgetType() &&
+      static_cast<QWidget*>(watched)->window() == this)
+    mousePressedSinceActivation_ = true;
   return QMainWindow::eventFilter(watched, event);
 }
 
@@ -127,18 +129,11 @@ void CMainDlg::OnSoundPanel() {
 
 void CMainDlg::OnCameraSizeFocusLost() {
   const int size = LeadingNumber(ControlAs<QLineEdit>(IDC_CAMERA_SIZE)->text().toStdString());
-  if (ControlAs<QCheckBox>(IDC_INCLUDE_CAMERA)->isChecked() && size >= 1 && size <= kSmallCameraLimit) {
-    if (services_.prompts.Ask("Small Camera Window Warning", Printf(kSmallCameraQuestion, size), Icon::Warning, true)) {
-      main_.cameraSize = size;
-      DebugOutput("User confirmed small camera size (on focus loss)\n");
-    } else {
-      main_.cameraSize = kSmallCameraReplacement;
-      ControlAs<QLineEdit>(IDC_CAMERA_SIZE)->setText(QString::number(kSmallCameraReplacement));
-      DebugOutput("Camera size reset to 150 pixels (on focus loss)\n");
-    }
-  } else {
-    main_.cameraSize = size;
-  }
+  main_.cameraSize = size;
+  const auto kept = ControlAs<QCheckBox>(IDC_INCLUDE_CAMERA)->isChecked() ? KeepCameraSizeIfConfirmed() : std::nullopt;
+  if (kept)
+    DebugOutput(*kept ? "User confirmed small camera size (on focus loss)\n"
+                      : "Camera size reset to 150 pixels (on focus loss)\n");
   DebugOutput(Printf("Camera size validated on focus loss: %d\n", main_.cameraSize));
 }
 
@@ -257,11 +252,14 @@ void CMainDlg::OnExit() {
   if (!services_.prompts.Ask("Exit Confirmation", Printf("Are you sure you want to exit %s?", kProductName),
                              Icon::Question, true))
     return;
+  StopAndWaitForFile();
   CloseForGood();
 }
 
 void CMainDlg::OnResetToFactoryDefaults() {
   if (!services_.prompts.Ask("Reset to Factory Defaults", kResetQuestion, Icon::Warning, true)) return;
+  // Stopped first: nothing the stop writes may survive the reset.
+  StopAndWaitForFile();
   DeleteAllSettings(services_.store);
   services_.engine.SetFrameRate(kFactoryFrameRate);
   services_.engine.SetCrf(kFactoryCrf);

@@ -74,6 +74,10 @@ std::string ProgramFileVersion() {
   return version;
 }
 
+bool PauseOnActivation(bool optionOn, bool byClick, bool minimized, bool recording, bool paused) {
+  return optionOn && !byClick && !minimized && recording && !paused;
+}
+
 std::string SystemStatsMeter::Update(const SystemTimes& sample) {
   if (!sample.timesOk || !previous_) {
     if (sample.timesOk) previous_ = sample;

@@ -40,6 +40,11 @@ std::string AboutVersionLine(const std::string& fileVersion);
 // The program's version as four numbers ("1.0.2.0" when it has none).
 std::string ProgramFileVersion();
 
+// Whether activating the main window pauses the recording: only when the
+// option is on, the activation was not a click, the window is not
+// minimised and an unpaused recording runs.
+bool PauseOnActivation(bool optionOn, bool byClick, bool minimized, bool recording, bool paused);
+
 // Pane 2's text from successive samples of the system's times.
 class SystemStatsMeter {
  public:

@@ -10,6 +10,7 @@
 #include "platform/DesktopLauncher.h"
 #include "platform/RegistryStore.h"
 #include "platform/SystemTimes.h"
+#include "platform/TrayNotifier.h"
 #include "platform/UserPrompts.h"
 
 namespace orvex {
@@ -21,9 +22,10 @@ struct RealServices {
   CapmillEngine engine;
   ProcSystemTimes systemTimes;
   V4l2CameraControls cameras;
+  TrayNotifier notifier;
 
   MainWindowServices ForWindow(const std::string& programPath) {
-    return {store, prompts, launcher, engine, systemTimes, cameras, programPath};
+    return {store, prompts, launcher, engine, systemTimes, cameras, notifier, programPath};
   }
 };
 

@@ -34,10 +34,11 @@ TEST(MainWindowDevices, ListsTheServersSourcesAndPicksTheStoredOne) {
   testsupport::FakeLauncher launcher;
   testsupport::FakeSystemTimes times;
   testsupport::FakeCameras cameras;
+  testsupport::FakeNotifier notifier;
   CapmillEngine engine;
   auto open = [&] {
     return std::make_unique<CMainDlg>(
-        MainWindowServices{store, prompts, launcher, engine, times, cameras, "/opt/orvex/OrvexLite"});
+        MainWindowServices{store, prompts, launcher, engine, times, cameras, notifier, "/opt/orvex/OrvexLite"});
   };
   auto entries = [](CMainDlg& window) {
     auto* list = window.ControlAs<QComboBox>(IDC_MICROPHONE);

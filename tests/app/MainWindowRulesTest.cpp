@@ -64,6 +64,15 @@ TEST(MainWindowRules, AboutVersionLine) {
   EXPECT_EQ(std::count(version.begin(), version.end(), '.'), 3);
 }
 
+TEST(MainWindowRules, ActivationPausesOnlyAnUnpausedRecordingWhenNotClicked) {
+  EXPECT_TRUE(PauseOnActivation(true, false, false, true, false));
+  EXPECT_FALSE(PauseOnActivation(false, false, false, true, false));  // option off
+  EXPECT_FALSE(PauseOnActivation(true, true, false, true, false));    // a click activated it
+  EXPECT_FALSE(PauseOnActivation(true, false, true, true, false));    // minimised
+  EXPECT_FALSE(PauseOnActivation(true, false, false, false, false));  // nothing records
+  EXPECT_FALSE(PauseOnActivation(true, false, false, true, true));    // already paused
+}
+
 SystemTimes Sample(uint64_t idle, uint64_t kernel, uint64_t user, uint64_t processKernel, uint64_t processUser,
                    int memory) {
   return {true, idle, kernel, user, processKernel, processUser, memory};

@@ -9,6 +9,7 @@
 
 #include "platform/CameraControls.h"
 #include "platform/DesktopLauncher.h"
+#include "platform/Notifier.h"
 #include "platform/SystemTimes.h"
 
 namespace testsupport {
@@ -63,6 +64,19 @@ class FakeCameras : public orvex::CameraControls {
   std::map<std::string, std::string> devices;  // camera name -> device
   orvex::CameraControlList list;
   std::vector<std::pair<uint32_t, int>> set;
+};
+
+class FakeNotifier : public orvex::Notifier {
+ public:
+  void ShowBalloon(const std::string& title, const std::string& text, Icon icon, int timeoutMs) override {
+    balloons.push_back({title, text, icon, timeoutMs});
+  }
+  struct Balloon {
+    std::string title, text;
+    Icon icon;
+    int timeoutMs;
+  };
+  std::vector<Balloon> balloons;
 };
 
 }  // namespace testsupport

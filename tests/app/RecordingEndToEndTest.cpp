@@ -1,0 +1,210 @@
+// OrvexLite's main window on a real X display, recording with the real
+// engine (libcapmill.so) from a virtual microphone and streaming to a real
+// RTMP server. Results are judged by probing and decoding the files.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <filesystem>
+
+#include "FakePrompts.h"
+#include "FakeServices.h"
+#include "Fixtures.h"
+#include "MediaProbe.h"
+#include "RecordingEnvironment.h"
+#include "core/CapmillEngine.h"
+#include "core/MainDialog.h"
+#include "core/Settings.h"
+#include "core/StreamingServers.h"
+#include "platform/RegistryStore.h"
+
+using namespace orvex;
+using namespace testsupport;
+
+namespace {
+
+constexpr int kWidth = 640, kHeight = 480;
+constexpr int64_t kFrameInterval90k = 9000;  // 10 fps in the file's 1/90000 time base
+
+class RecordingEndToEndTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    REQUIRE_RECORDING_ENVIRONMENT();
+    for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "HOME"}) ::setenv(name, dir_.path().c_str(), 1);
+    Store("FolderPath", dir_ / "rec");
+    Store("DefaultOutfilename", "Take");
+    Store("RecordAudio", "TRUE");
+    Store("SelectedMicrophone", RecordingEnvironment::Get().mic->Description());
+    Store("LoggingEnabled", "TRUE");
+    std::filesystem::create_directories(dir_ / "rec");
+  }
+  void Store(const std::string& name, const std::string& value) { store_.WriteValue(kRootKey, name, value); }
+  std::unique_ptr<CMainDlg> Make() {
+    auto window = std::make_unique<CMainDlg>(
+        MainWindowServices{store_, prompts_, launcher_, engine_, times_, cameras_, notifier_, "/opt/orvex/OrvexLite"});
+    window->show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    return window;
+  }
+  static void ClickStartStop(CMainDlg& window) {
+    QTest::mouseClick(window.ControlAs<QPushButton>(IDC_START_STOP), Qt::LeftButton);
+  }
+  // Waits until the engine's clock runs: the engine's own start-up time is
+  // not the controller's to judge.
+  bool WaitForClock() {
+    return QTest::qWaitFor([&] { return engine_.GetGlobalTimer() != nullptr; }, 10000);
+  }
+  // Waits for the engine call to return; the path it finished.
+  static std::string WaitFinished(QSignalSpy& finished, int count = 1) {
+    EXPECT_TRUE(QTest::qWaitFor([&] { return finished.count() >= count; }, 15000));
+    return finished.count() >= count ? finished[count - 1][0].toString().toStdString() : "";
+  }
+  static bool Logged(CMainDlg& window, EventType type, const std::string& details) {
+    for (const EventRecord& event : window.eventLog().ReadAllEvents())
+      if (event.type == type && event.details == details) return true;
+    return false;
+  }
+
+  TempDir dir_;
+  RegistryStore store_{dir_ / "OrvexLite/registry.txt", dir_ / "autostart"};
+  FakePrompts prompts_;
+  FakeLauncher launcher_;
+  FakeSystemTimes times_;
+  FakeCameras cameras_;
+  FakeNotifier notifier_;
+  CapmillEngine engine_;
+};
+
+TEST_F(RecordingEndToEndTest, StartPauseResumeStopGivesACleanFile) {
+  auto window = Make();
+  QSignalSpy finished(&window->controller(), &RecordingController::RecordingFinished);
+  ClickStartStop(*window);
+  ASSERT_TRUE(WaitForClock());
+  QTest::qWait(2000);
+  window->controller().TogglePause();
+  QTest::qWait(2000);
+  window->controller().TogglePause();
+  QTest::qWait(2000);
+  ClickStartStop(*window);
+  const std::string path = WaitFinished(finished);
+  ASSERT_EQ(path, dir_ / "rec/Take.mp4");
+
+  const ProbedFile file = ProbeFile(path);
+  ASSERT_TRUE(file.ok);
+  ASSERT_NE(file.Video(), nullptr);
+  ASSERT_NE(file.Audio(), nullptr);
+  EXPECT_EQ(file.Video()->codec, "h264");
+  EXPECT_EQ(file.Video()->width, kWidth);
+  EXPECT_EQ(file.Video()->height, kHeight);
+  EXPECT_EQ(file.Audio()->codec, "aac");
+  EXPECT_NEAR(file.Video()->DurationSeconds(), 4.0, 0.7);  // 6 s less the 2 s pause
+  const std::vector<int64_t> pts = file.Video()->SortedPts();
+  ASSERT_GT(pts.size(), 20u);
+  int64_t largestStep = 0;
+  for (size_t i = 1; i < pts.size(); ++i) largestStep = std::max(largestStep, pts[i] - pts[i - 1]);
+  EXPECT_LT(largestStep, 3 * kFrameInterval90k);
+  EXPECT_EQ(DecodeErrors(path), "");
+  EXPECT_GT(ToneShare(DecodeAudio(path), 440), 0.8);
+
+  EXPECT_TRUE(Logged(*window, RecordingStarted, path));
+  EXPECT_TRUE(Logged(*window, RecordingStopped, path));
+  EXPECT_FALSE(window->IsRecording());
+  EXPECT_EQ(window->PaneText(0), "Ready");
+  EXPECT_EQ(engine_.GetGlobalTimer(), nullptr);
+}
+
+TEST_F(RecordingEndToEndTest, StreamsToTwoServers) {
+  if (const std::string why = MissingRtmpTools(); !why.empty()) GTEST_SKIP() << why;
+  RtmpServer server;
+  ASSERT_TRUE(server.ok());
+  Store("EnableVideoStreaming", "TRUE");
+  const std::string base = "rtmp://127.0.0.1:" + std::to_string(server.port()) + "/live";
+  WriteStreamingServers(store_, {{"One", base, "first", 1}, {"Off", base, "off", 0}, {"Two", base, "second", 1}});
+  auto window = Make();
+  QSignalSpy finished(&window->controller(), &RecordingController::RecordingFinished);
+  ClickStartStop(*window);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return window->PaneText(3) == "Streaming: 2 Server(s)"; }, 5000));
+  ASSERT_TRUE(WaitForClock());
+  QTest::qWait(3000);
+  ClickStartStop(*window);
+  const std::string path = WaitFinished(finished);
+  EXPECT_EQ(window->PaneText(3), "Streaming: Stopped");
+  EXPECT_EQ(DecodeErrors(path), "");
+  for (const char* key : {"first", "second"}) {
+    const std::string flv = server.RecordedFile(key);
+    const ProbedFile stream = ProbeFile(flv);
+    ASSERT_TRUE(stream.ok) << key;
+    ASSERT_NE(stream.Video(), nullptr);
+    EXPECT_GT(stream.Video()->extradataSize, 8);
+    EXPECT_GT(stream.Video()->DurationSeconds(), 1.5);
+    EXPECT_EQ(DecodeErrors(flv), "") << key;
+  }
+  EXPECT_FALSE(std::filesystem::exists(server.RecordedFile("off")));
+  EXPECT_TRUE(Logged(*window, StreamingStarted, ""));
+  EXPECT_TRUE(Logged(*window, StreamingStopped, ""));
+}
+
+TEST_F(RecordingEndToEndTest, StopAtOnceThenStartAgainGivesTwoFiles) {
+  Store("CreateNewFileForEachRecord", "TRUE");
+  auto window = Make();
+  QSignalSpy finished(&window->controller(), &RecordingController::RecordingFinished);
+  // Stop before the worker reaches the engine: it still ends.
+  window->controller().BeginRecording();
+  window->controller().StopRecording();
+  ASSERT_TRUE(window->controller().WaitForWorkers(10000));
+  EXPECT_EQ(engine_.GetGlobalTimer(), nullptr);
+  const std::string first = WaitFinished(finished, 1);
+
+  // Start right after a stop: the second waits for the first file, then runs in full.
+  ClickStartStop(*window);
+  ASSERT_TRUE(WaitForClock());
+  QTest::qWait(1500);
+  ClickStartStop(*window);
+  ClickStartStop(*window);
+  EXPECT_TRUE(window->IsRecording());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return finished.count() == 2; }, 10000));
+  ASSERT_TRUE(WaitForClock());
+  QTest::qWait(3000);
+  ClickStartStop(*window);
+  const std::string third = WaitFinished(finished, 3);
+  const std::string second = finished[1][0].toString().toStdString();
+  EXPECT_NE(second, third);
+  for (const std::string& path : {second, third}) {
+    const ProbedFile file = ProbeFile(path);
+    ASSERT_TRUE(file.ok) << path;
+    EXPECT_EQ(DecodeErrors(path), "") << path;
+  }
+  EXPECT_GT(ProbeFile(third).Video()->DurationSeconds(), 2.3);  // the whole 3 s, not cut by an old stop
+  (void)first;
+}
+
+TEST_F(RecordingEndToEndTest, UnwritableFolderComesBackToReady) {
+  Store("FolderPath", dir_ / "no/such/folder");
+  auto window = Make();
+  ClickStartStop(*window);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return window->PaneText(1) == "Recording ended unexpectedly"; }, 15000));
+  EXPECT_EQ(window->PaneText(0), "Ready");
+  EXPECT_FALSE(window->IsRecording());
+  EXPECT_TRUE(Logged(*window, Error, dir_ / "no/such/folder/Take.mp4"));
+  ASSERT_FALSE(notifier_.balloons.empty());
+}
+
+}  // namespace
+
+// The display and the microphone must exist before the application connects.
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  RecordingEnvironment::Start(kWidth, kHeight);
+  int result = 0;
+  {
+    const bool haveDisplay = RecordingEnvironment::Get().skipReason.empty() && RecordingEnvironment::Get().failure.empty();
+    if (haveDisplay) ::setenv("QT_QPA_PLATFORM", "xcb", 1);
+    else ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QApplication application(argc, argv);
+    result = RUN_ALL_TESTS();
+  }
+  RecordingEnvironment::Stop();
+  return result;
+}
