@@ -8,7 +8,8 @@ pkgs=(
   ffmpeg
   qt6-base-dev libgl-dev
   pulseaudio libpulse-dev
-  xvfb x11-utils xdotool
+  xvfb x11-utils xdotool trayer
+  libx11-dev libxcb1-dev
   bc time procps
   nginx-light libnginx-mod-rtmp
   libgtest-dev libgmock-dev

@@ -13,6 +13,8 @@
 
 #include "core/Product.h"
 #include "core/RecordingEngine.h"
+#include "core/SystemTray.h"
+#include "platform/GlobalHotkeys.h"
 #include "features/CustomColorButton.h"
 #include "platform/DebugChannel.h"
 #include "platform/KnownFolders.h"
@@ -39,7 +41,9 @@ CMainDlg::CMainDlg(MainWindowServices services, QWidget* parent)
   // must not end the program.
   QApplication::setQuitOnLastWindowClosed(false);
   eventLog_.Initialize();
-  controller_ = std::make_unique<RecordingController>(static_cast<RecordingHost&>(*this), services_.engine, services_.store, services_.notifier);
+  // Balloons go to the tray icon, which exists once OnInitDialog has run.
+  controller_ = std::make_unique<RecordingController>(static_cast<RecordingHost&>(*this), services_.engine, services_.store,
+                                                      balloons_);
   BuildControls();
   BuildMenus();
   BuildStatusBar();
@@ -47,13 +51,24 @@ CMainDlg::CMainDlg(MainWindowServices services, QWidget* parent)
   ConnectHandlers();
 }
 
-CMainDlg::~CMainDlg() { controller_.reset(); }
+CMainDlg::~CMainDlg() {
+  controller_.reset();
+  if (hotkeys_) hotkeys_->Unregister();
+}
 
 void CMainDlg::OnInitDialog() {
   setWindowTitle(kProductName);
   setWindowIcon(QIcon(":/orvex/orvex.png"));
   ControlAs<QLineEdit>(IDC_FILE_NAME)->setText(kDefaultFileName);
   Control(IDC_START_STOP)->setStyleSheet(QString("background-color: %1;").arg(kStartFace.name()));
+
+  tray_ = std::make_unique<CSystemTray>([this] {
+    return TrayMenuItems(controller_->trayIdle(), controller_->streamingActive(), services_.engine.IsRecordingPaused());
+  });
+  connect(tray_.get(), &CSystemTray::commandChosen, this, &CMainDlg::OnTrayCommand);
+  connect(tray_.get(), &CSystemTray::doubleClicked, this, &CMainDlg::ShowFromOtherInstance);
+  hotkeys_ = MakeGlobalHotkeys();
+  hotkeys_->Register([this](GlobalHotkeys::Key key) { OnHotkey(static_cast<int>(key)); });
 
   FillDeviceList(ControlAs<QComboBox>(IDC_MICROPHONE), false, main_.microphone);
   FillDeviceList(ControlAs<QComboBox>(IDC_CAMERA), true, main_.camera);
@@ -101,7 +116,9 @@ void CMainDlg::OnInitDialog() {
   connect(statsTimer_, &QTimer::timeout, this, &CMainDlg::OnTimer1);
   statsTimer_->start();
 
+  HandleCommandLine();
   ShowMicrophoneControls(ControlAs<QCheckBox>(IDC_RECORD_AUDIO)->isChecked());
+  StartWithWindowsCheck();
 }
 
 void CMainDlg::FillDeviceList(QComboBox* list, bool cameras, std::string& selected) {

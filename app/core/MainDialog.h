@@ -8,10 +8,12 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "core/MainWindowRules.h"
 #include "core/RecordingController.h"
 #include "core/Settings.h"
+#include "platform/Notifier.h"
 #include "features/EventLog.h"
 
 class QAction;
@@ -24,11 +26,14 @@ class QPushButton;
 class QRadioButton;
 class QSlider;
 class QTimer;
+class CSystemTray;
 
 namespace orvex {
 class CameraControls;
 class DesktopLauncher;
+class GlobalHotkeys;
 class Notifier;
+class SingleInstance;
 class RecordingEngine;
 class RegistryStore;
 class SystemTimesSource;
@@ -42,8 +47,10 @@ struct MainWindowServices {
   RecordingEngine& engine;
   SystemTimesSource& systemTimes;
   CameraControls& cameras;
-  Notifier& notifier;
-  std::string programPath;  // started again by the factory reset
+  Notifier* notifier;           // balloons; nothing: the window's own tray icon
+  SingleInstance* instance;     // released before a new instance starts; may be nothing
+  std::string programPath;      // started again by a restart or the factory reset
+  std::vector<std::string> arguments;  // the command line, without the program
 };
 }  // namespace orvex
 
@@ -85,6 +92,14 @@ class CMainDlg : public QMainWindow, private orvex::RecordingHost {
   }
   QAction* Command(int id) const;
   QMenu* setupMenu() const { return setupMenu_; }
+  CSystemTray* tray() const { return tray_.get(); }
+  orvex::GlobalHotkeys* hotkeys() const { return hotkeys_.get(); }
+  // Whether the start-up keeps the window hidden (a minimised command-line start).
+  bool startHidden() const { return startHidden_; }
+  // A second instance asked for this window.
+  void ShowFromOtherInstance();
+  void OnTrayCommand(int id);
+  void OnHotkey(int key);
   QString PaneText(int pane) const;
   void SetPaneText(int pane, const QString& text);
 
@@ -145,6 +160,14 @@ class CMainDlg : public QMainWindow, private orvex::RecordingHost {
   void ShowRecordingState(bool recording) override;
   void SetStatusPane(int pane, const std::string& text) override { SetPaneText(pane, QString::fromStdString(text)); }
   void ApplyRecordingDefaults(const orvex::RecordingDefaults& defaults) override { defaults_ = defaults; }
+  void RestartApplication() override;
+  orvex::Notifier& notifier();
+  // Gives up what a new instance needs: hotkeys, tray icon, the lock.
+  void ReleaseForNewInstance();
+  void StartFromBackground();
+  void HandleCommandLine();
+  void OnAutoStartTimer();
+  void StartWithWindowsCheck();
   void OnTimer1();
   void DecidePauseOnActivation();
   // Exit and reset: stop a running recording and wait until its file is complete.
@@ -198,6 +221,17 @@ class CMainDlg : public QMainWindow, private orvex::RecordingHost {
   QLabel* panes_[4] = {};
   QTimer* statsTimer_ = nullptr;
   bool mousePressedSinceActivation_ = false;
+  // Hands balloons to notifier(), whichever it is when they are shown.
+  struct BalloonForwarder : orvex::Notifier {
+    explicit BalloonForwarder(CMainDlg& window) : window(window) {}
+    void ShowBalloon(const std::string& title, const std::string& text, Icon icon, int timeoutMs) override {
+      window.notifier().ShowBalloon(title, text, icon, timeoutMs);
+    }
+    CMainDlg& window;
+  } balloons_{*this};
+  bool startHidden_ = false;
+  std::unique_ptr<CSystemTray> tray_;
+  std::unique_ptr<orvex::GlobalHotkeys> hotkeys_;
   // Last: destroyed first, while the fields its workers use still exist.
   std::unique_ptr<orvex::RecordingController> controller_;
 };

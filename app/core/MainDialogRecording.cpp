@@ -154,7 +154,7 @@ void CMainDlg::DecidePauseOnActivation() {
                          controller_->paused()))
     return;
   controller_->TogglePause();
-  services_.notifier.ShowBalloon(kProductName,
+  notifier().ShowBalloon(kProductName,
                                  "Recording has been paused because the main window was activated.This Option is "
                                  "Enabled from Default Settings.",
                                  Notifier::Icon::Information, kPauseBalloonMs);

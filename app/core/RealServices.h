@@ -10,7 +10,7 @@
 #include "platform/DesktopLauncher.h"
 #include "platform/RegistryStore.h"
 #include "platform/SystemTimes.h"
-#include "platform/TrayNotifier.h"
+#include "platform/SingleInstance.h"
 #include "platform/UserPrompts.h"
 
 namespace orvex {
@@ -22,10 +22,11 @@ struct RealServices {
   CapmillEngine engine;
   ProcSystemTimes systemTimes;
   V4l2CameraControls cameras;
-  TrayNotifier notifier;
+  SingleInstance instance;
 
-  MainWindowServices ForWindow(const std::string& programPath) {
-    return {store, prompts, launcher, engine, systemTimes, cameras, notifier, programPath};
+  // Balloons go to the window's own tray icon.
+  MainWindowServices ForWindow(const std::string& programPath, std::vector<std::string> arguments = {}) {
+    return {store, prompts, launcher, engine, systemTimes, cameras, nullptr, &instance, programPath, std::move(arguments)};
   }
 };
 

@@ -88,6 +88,14 @@ void RecordingController::BeginRecording() {
   if (IsRecording()) return;
   RecordingSnapshot snapshot = host_.TakeSnapshot();
   RecordingOptions& options = snapshot.options;
+  // A second recording with playback to the speakers loses sync in one
+  // process: a new instance records it instead.
+  if (host_.PlaybackTicked() && recordedThisSession_) {
+    DebugOutput("Playback device enabled and subsequent recording detected - restarting application to fix sync issues\n");
+    host_.SaveMainSettings();
+    host_.RestartApplication();
+    return;
+  }
   options.testStreamUrl = testStreamUrl;
   if (snapshot.scheduledNoStream && options.streaming) {
     DebugOutput("Streaming disabled: Scheduled recording is active and 'Do not stream with scheduled recording' is enabled\n");

@@ -50,6 +50,8 @@ class RecordingHost {
   // Thread safe: workers log their start event through it.
   virtual void LogEvent(EventType type, const std::string& description, const std::string& details) = 0;
   virtual void ApplyRecordingDefaults(const RecordingDefaults& defaults) = 0;
+  // Starts the program anew to record there, and closes this instance.
+  virtual void RestartApplication() = 0;
 };
 
 class RecordingController : public QObject {

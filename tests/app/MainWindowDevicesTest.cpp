@@ -38,7 +38,7 @@ TEST(MainWindowDevices, ListsTheServersSourcesAndPicksTheStoredOne) {
   CapmillEngine engine;
   auto open = [&] {
     return std::make_unique<CMainDlg>(
-        MainWindowServices{store, prompts, launcher, engine, times, cameras, notifier, "/opt/orvex/OrvexLite"});
+        MainWindowServices{store, prompts, launcher, engine, times, cameras, &notifier, nullptr, "/opt/orvex/OrvexLite"});
   };
   auto entries = [](CMainDlg& window) {
     auto* list = window.ControlAs<QComboBox>(IDC_MICROPHONE);

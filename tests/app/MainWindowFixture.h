@@ -51,7 +51,7 @@ class MainWindowTest : public ::testing::Test {
   // The window as the user meets it: shown, its layout in place.
   std::unique_ptr<CMainDlg> Make(DesktopLauncher* launcher = nullptr) {
     auto window = std::make_unique<CMainDlg>(MainWindowServices{
-        store_, prompts_, launcher ? *launcher : launcher_, engine_, times_, cameras_, notifier_, "/opt/orvex/OrvexLite"});
+        store_, prompts_, launcher ? *launcher : launcher_, engine_, times_, cameras_, &notifier_, nullptr, "/opt/orvex/OrvexLite"});
     window->show();
     EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
     return window;

@@ -43,7 +43,7 @@ class RecordingEndToEndTest : public ::testing::Test {
   void Store(const std::string& name, const std::string& value) { store_.WriteValue(kRootKey, name, value); }
   std::unique_ptr<CMainDlg> Make() {
     auto window = std::make_unique<CMainDlg>(
-        MainWindowServices{store_, prompts_, launcher_, engine_, times_, cameras_, notifier_, "/opt/orvex/OrvexLite"});
+        MainWindowServices{store_, prompts_, launcher_, engine_, times_, cameras_, &notifier_, nullptr, "/opt/orvex/OrvexLite"});
     window->show();
     EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
     return window;

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <fstream>
+#include <sstream>
 
 namespace testsupport {
 namespace {
@@ -24,6 +25,11 @@ std::string MissingDesktopTools() {
     if (!HaveProgram(tool)) return std::string(tool) + " is not installed (run tools/install-deps.sh)";
   if (!FileExists(ORVEX_MOVING_DESKTOP)) return std::string(ORVEX_MOVING_DESKTOP) + " is not built";
   return "";
+}
+
+std::string MissingTrayTools() {
+  if (!HaveProgram("trayer")) return "trayer is not installed (run tools/install-deps.sh)";
+  return MissingDesktopTools();
 }
 
 std::string MissingAudioTools() {
@@ -135,6 +141,36 @@ RtmpServer::~RtmpServer() {
 
 std::string RtmpServer::Url(const std::string& key) const {
   return "rtmp://127.0.0.1:" + std::to_string(port_) + "/live/" + key;
+}
+
+TrayHost::TrayHost() {
+  process_ = ChildProcess({"trayer", "--edge", "top", "--align", "right", "--widthtype", "request", "--height", "24"});
+  ok_ = WaitUntil([this] { return !PanelWindow().empty() || !process_.Running(); }, kStartTimeout) && process_.Running();
+}
+
+TrayHost::~TrayHost() { process_.Stop(); }
+
+std::string TrayHost::PanelWindow() const {
+  std::string tree;
+  if (RunCommand("xwininfo -root -tree", &tree) != 0) return "";
+  std::istringstream lines(tree);
+  std::string line;
+  while (std::getline(lines, line))
+    if (line.find("\"panel\": (\"panel\" \"trayer\")") != std::string::npos) {
+      std::istringstream fields(line);
+      std::string id;
+      fields >> id;
+      return id;
+    }
+  return "";
+}
+
+bool TrayHost::Docked(const std::string& program) const {
+  const std::string panel = PanelWindow();
+  std::string children;
+  if (panel.empty() || RunCommand("xwininfo -tree -id " + panel, &children) != 0) return false;
+  // Icons sit in an embedding window of the panel; their window is named after the program.
+  return children.find("\"" + program + "\": (") != std::string::npos;
 }
 
 }  // namespace testsupport

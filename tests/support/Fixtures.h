@@ -67,9 +67,29 @@ class RtmpServer {
   ChildProcess master_;
 };
 
+// A notification-area host (trayer) on the current display, so tray icons
+// dock and balloons show. Qt must use the X11 tray protocol: the program
+// under test runs without a D-Bus session bus.
+class TrayHost {
+ public:
+  TrayHost();
+  ~TrayHost();
+  bool ok() const { return ok_; }
+  // The host's panel window, which docked icons become children of.
+  std::string PanelWindow() const;
+  // Whether an icon of the named program is docked in the panel.
+  bool Docked(const std::string& program) const;
+  void Stop() { process_.Stop(); }
+
+ private:
+  bool ok_ = false;
+  ChildProcess process_;
+};
+
 // Why the real helpers cannot run here, or empty when they can.
 std::string MissingDesktopTools();
 std::string MissingAudioTools();
 std::string MissingRtmpTools();
+std::string MissingTrayTools();
 
 }  // namespace testsupport
