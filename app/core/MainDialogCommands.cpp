@@ -19,6 +19,7 @@
 #include "core/RecordingEngine.h"
 #include "core/StreamingSettingsDialog.h"
 #include "features/EventLogViewerDialog.h"
+#include "platform/GlobalHotkeys.h"
 #include "platform/CameraControls.h"
 #include "platform/DebugChannel.h"
 #include "platform/DesktopLauncher.h"
@@ -252,6 +253,7 @@ void CMainDlg::OnExit() {
   if (!services_.prompts.Ask("Exit Confirmation", Printf("Are you sure you want to exit %s?", kProductName),
                              Icon::Question, true))
     return;
+  if (hotkeys_) hotkeys_->Unregister();
   StopAndWaitForFile();
   CloseForGood();
 }
@@ -263,6 +265,7 @@ void CMainDlg::OnResetToFactoryDefaults() {
   DeleteAllSettings(services_.store);
   services_.engine.SetFrameRate(kFactoryFrameRate);
   services_.engine.SetCrf(kFactoryCrf);
+  ReleaseForNewInstance();
   services_.launcher.StartProgram(services_.programPath, {});
   QTimer::singleShot(kRestartDelayMs, this, &CMainDlg::CloseForGood);
 }

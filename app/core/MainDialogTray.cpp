@@ -110,7 +110,6 @@ void CMainDlg::OnAutoStartTimer() {
 
 void CMainDlg::StartWithWindowsCheck() {
   if (!startWithWindows_ || !services_.store.ReadValue(kRunKey, kProgramName)) return;
-  startHidden_ = true;
   QTimer::singleShot(kStartTimerMs, this, [this] {
     notifier().ShowBalloon(kProductName, "Orvex has started and is running in the system tray.",
                            Notifier::Icon::Information, kBalloonMs);

@@ -23,7 +23,9 @@
 #include "core/Settings.h"
 #include "core/StreamingServers.h"
 #include "core/SystemTray.h"
+#include "platform/DesktopLauncher.h"
 #include "platform/GlobalHotkeys.h"
+#include "platform/SingleInstance.h"
 #include "platform/RegistryStore.h"
 
 using namespace orvex;
@@ -246,6 +248,73 @@ TEST_F(TrayAndHotkeysTest, HotkeysWithNumLockHeldKeysAndAKeyTakenByAnother) {
   EXPECT_TRUE(QTest::qWaitFor([&] { return engine.Recordings().size() == 3u; }, 5000));
   window->controller().StopRecording();
   window->controller().WaitForWorkers(5000);
+}
+
+TEST_F(TrayAndHotkeysTest, RestartHandsTheLockAndTheHotkeysToTheNewInstance) {
+  Store("ShowAdvancedOptions", "TRUE");
+  Store("EnableBkgMusic", "TRUE");
+  Store("MusicFilePath", dir_ / "song.mp3");
+  Store("PlayBkgMusicToDefaultDevice", "TRUE");
+  const std::string runtime = dir_ / "run";
+  std::filesystem::create_directories(runtime);
+  std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
+  // The new instance inherits these.
+  ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+  ::setenv("ORVEX_DEBUG_LOG", (dir_ / "debug.log").c_str(), 1);
+  SingleInstance instance(runtime);
+  ASSERT_TRUE(instance.Acquire());
+  FakeEngine engine;
+  QtDesktopLauncher launcher;
+  auto window = std::make_unique<CMainDlg>(MainWindowServices{
+      store_, prompts_, launcher, engine, times_, cameras_, &notifier_, &instance, ORVEX_PROGRAM, {}});
+  window->show();
+  ASSERT_EQ(window->hotkeys()->registered().size(), 4u);
+  window->OnTrayCommand(ID_TRAY_START);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return engine.Running(); }, 5000));
+  window->controller().StopRecording();
+
+  QSignalSpy closed(window.get(), &CMainDlg::closedForGood);
+  window->OnTrayCommand(ID_TRAY_START);  // a second recording with playback: a new instance records it
+  EXPECT_TRUE(closed.wait(5000));
+  EXPECT_EQ(engine.Recordings().size(), 1u);
+  EXPECT_FALSE(engine.Running());  // the first file was finished before the launch
+  EXPECT_FALSE(instance.held());
+  const auto newInstanceHoldsTheLock = [&] { return !SingleInstance(runtime).Acquire(); };
+  EXPECT_TRUE(QTest::qWaitFor(newInstanceHoldsTheLock, 10000));
+  EXPECT_TRUE(QTest::qWaitFor([&] {
+    return ReadFile(dir_ / "debug.log").find("OnTimer: Auto-starting recording from StartRecordingMinimize parameter (minimized)\n") !=
+           std::string::npos;
+  }, 10000));
+  for (const char* key : {"s", "p", "r", "c"}) EXPECT_FALSE(ForeignKeyGrab(key).granted()) << key;
+  RunCommand(std::string("pkill -f '^") + ORVEX_PROGRAM + " StartRecordingMinimize'");
+  ::unsetenv("ORVEX_DEBUG_LOG");
+}
+
+TEST_F(TrayAndHotkeysTest, RestartFromTheButtonAsksToStartRecording) {
+  Store("ShowAdvancedOptions", "TRUE");
+  Store("EnableBkgMusic", "TRUE");
+  Store("MusicFilePath", dir_ / "song.mp3");
+  Store("PlayBkgMusicToDefaultDevice", "TRUE");
+  FakeEngine engine;
+  auto window = Make(engine, &notifier_);
+  window->OnStartStop();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return engine.Running(); }, 5000));
+  window->OnStartStop();
+  QSignalSpy closed(window.get(), &CMainDlg::closedForGood);
+  window->OnStartStop();
+  ASSERT_EQ(launcher_.started.size(), 1u);
+  EXPECT_EQ(launcher_.started[0].program, "/opt/orvex/OrvexLite");
+  EXPECT_EQ(launcher_.started[0].arguments, std::vector<std::string>{"StartRecording"});
+  EXPECT_TRUE(closed.wait(3000));
+  // A launch that fails says so and keeps this instance.
+  launcher_.startSucceeds = false;
+  auto again = Make(engine, &notifier_);
+  again->OnStartStop();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return engine.Running(); }, 5000));
+  again->OnStartStop();
+  again->OnStartStop();
+  EXPECT_EQ(prompts_.shown.back().title, "Restart Error");
+  EXPECT_EQ(prompts_.LastText().rfind("Failed to restart application. Error code: ", 0), 0u);
 }
 
 }  // namespace

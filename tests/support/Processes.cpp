@@ -40,12 +40,15 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv, const std::vect
 
 ChildProcess::~ChildProcess() { Stop(); }
 
-ChildProcess::ChildProcess(ChildProcess&& other) noexcept : pid_(other.pid_) { other.pid_ = -1; }
+ChildProcess::ChildProcess(ChildProcess&& other) noexcept : pid_(other.pid_), exitCode_(other.exitCode_) {
+  other.pid_ = -1;
+}
 
 ChildProcess& ChildProcess::operator=(ChildProcess&& other) noexcept {
   if (this != &other) {
     Stop();
     pid_ = other.pid_;
+    exitCode_ = other.exitCode_;
     other.pid_ = -1;
   }
   return *this;
@@ -56,9 +59,22 @@ bool ChildProcess::Running() {
   int status = 0;
   if (::waitpid(pid_, &status, WNOHANG) == pid_) {
     pid_ = -1;
+    exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return false;
   }
   return true;
+}
+
+std::optional<int> ChildProcess::WaitForExit(std::chrono::milliseconds timeout) {
+  if (!WaitUntil([this] { return !Running(); }, timeout)) return std::nullopt;
+  return exitCode_;
+}
+
+void ChildProcess::Kill() {
+  if (pid_ <= 0) return;
+  ::kill(pid_, SIGKILL);
+  ::waitpid(pid_, nullptr, 0);
+  pid_ = -1;
 }
 
 void ChildProcess::Stop() {

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,9 +25,14 @@ class ChildProcess {
   pid_t pid() const { return pid_; }
   bool Running();
   void Stop();
+  // SIGKILL to the process alone, as a crash would end it.
+  void Kill();
+  // The exit code once it has ended (-1 for a signal), or nothing on time-out.
+  std::optional<int> WaitForExit(std::chrono::milliseconds timeout);
 
  private:
   pid_t pid_ = -1;
+  int exitCode_ = -1;
 };
 
 // Whether an executable is on the PATH (or is an existing absolute path).
