@@ -220,7 +220,10 @@ class CMainDlg : public QMainWindow, private orvex::RecordingHost {
   QMenu* setupMenu_ = nullptr;
   QLabel* panes_[4] = {};
   QTimer* statsTimer_ = nullptr;
-  bool mousePressedSinceActivation_ = false;
+  // Steady-clock milliseconds of the last mouse press in the window and of
+  // the last activation: a press close to an activation made it a click.
+  qint64 lastMousePressMs_ = -1000000;
+  qint64 activationMs_ = 0;
   // Hands balloons to notifier(), whichever it is when they are shown.
   struct BalloonForwarder : orvex::Notifier {
     explicit BalloonForwarder(CMainDlg& window) : window(window) {}

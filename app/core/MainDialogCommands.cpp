@@ -104,7 +104,7 @@ bool CMainDlg::eventFilter(QObject* watched, QEvent* event) {
   if (watched == Control(IDC_CAMERA_SIZE) && event->type() == QEvent::FocusOut) OnCameraSizeFocusLost();
   if (event->type() == QEvent::MouseButtonPress && watched->isWidgetType() &&
       static_cast<QWidget*>(watched)->window() == this)
-    mousePressedSinceActivation_ = true;
+    lastMousePressMs_ = SteadyMs();
   return QMainWindow::eventFilter(watched, event);
 }
 

@@ -143,14 +143,15 @@ void CMainDlg::OnTimer1() {
 void CMainDlg::changeEvent(QEvent* event) {
   QMainWindow::changeEvent(event);
   if (event->type() != QEvent::ActivationChange || !isActiveWindow()) return;
-  // The press of a click that activates the window arrives just after the
-  // activation: decide a moment later.
-  mousePressedSinceActivation_ = false;
+  // The press of a click that activates the window may come just before or
+  // just after the activation: decide a moment later.
+  activationMs_ = SteadyMs();
   QTimer::singleShot(kClickActivationMs, this, &CMainDlg::DecidePauseOnActivation);
 }
 
 void CMainDlg::DecidePauseOnActivation() {
-  if (!PauseOnActivation(defaults_.pauseWhenActivated, mousePressedSinceActivation_, isMinimized(), IsRecording(),
+  const bool byClick = std::abs(lastMousePressMs_ - activationMs_) <= kClickActivationMs;
+  if (!PauseOnActivation(defaults_.pauseWhenActivated, byClick, isMinimized(), IsRecording(),
                          controller_->paused()))
     return;
   controller_->TogglePause();

@@ -2,6 +2,7 @@
 
 #include <strings.h>
 
+#include <chrono>
 #include <regex>
 
 #include "platform/DebugChannel.h"
@@ -76,6 +77,11 @@ std::string ProgramFileVersion() {
 
 bool PauseOnActivation(bool optionOn, bool byClick, bool minimized, bool recording, bool paused) {
   return optionOn && !byClick && !minimized && recording && !paused;
+}
+
+long long SteadyMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
 }
 
 std::string SystemStatsMeter::Update(const SystemTimes& sample) {

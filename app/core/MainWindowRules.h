@@ -45,6 +45,9 @@ std::string ProgramFileVersion();
 // minimised and an unpaused recording runs.
 bool PauseOnActivation(bool optionOn, bool byClick, bool minimized, bool recording, bool paused);
 
+// A steady clock in milliseconds, for telling events apart in time.
+long long SteadyMs();
+
 // Pane 2's text from successive samples of the system's times.
 class SystemStatsMeter {
  public:

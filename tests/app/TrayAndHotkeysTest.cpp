@@ -176,7 +176,45 @@ TEST_F(TrayAndHotkeysTest, RestartedHostDocksTheIconAgainAndBalloonsShow) {
   for (QWidget* top : QApplication::topLevelWidgets())
     if (top->isVisible())
       for (QLabel* label : top->findChildren<QLabel*>()) EXPECT_FALSE(label->text().contains("No host here"));
+  // A host that appears later still gets the icon.
   gTrayHost = std::make_unique<TrayHost>();
+  EXPECT_TRUE(QTest::qWaitFor([] { return gTrayHost->Docked("OrvexLite"); }, 5000));
+}
+
+TEST_F(TrayAndHotkeysTest, ActivatingTheWindowPausesUnlessItWasAClick) {
+  Store("PauseRecordingWhenActivated", "TRUE");
+  FakeEngine engine;
+  auto window = Make(engine, &notifier_);
+  QWidget elsewhere;
+  elsewhere.setGeometry(900, 300, 200, 100);
+  elsewhere.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&elsewhere));
+  const auto focus = [](QWidget& target) {
+    RunCommand("xdotool windowfocus --sync " + std::to_string(target.winId()));
+    QTest::qWait(400);  // past the moment a click's press would have come
+  };
+  focus(elsewhere);
+  window->OnTrayCommand(ID_TRAY_START);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return engine.Running(); }, 5000));
+  window->controller().TogglePause();  // a pause the user asked for: activation leaves it alone
+  window->controller().TogglePause();
+
+  // A click into the window activates it without pausing.
+  ClickAt(window->mapToGlobal(QPoint(window->width() / 2, 200)), 1);
+  QTest::qWait(400);
+  EXPECT_TRUE(window->isActiveWindow());
+  EXPECT_FALSE(engine.IsRecordingPaused());
+
+  // Activated by the keyboard (focus moved to it): paused, with the balloon.
+  focus(elsewhere);
+  focus(*window);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return engine.IsRecordingPaused(); }, 2000));
+  EXPECT_TRUE(window->controller().paused());
+  ASSERT_FALSE(notifier_.balloons.empty());
+  EXPECT_EQ(notifier_.balloons.back().text,
+            "Recording has been paused because the main window was activated.This Option is Enabled from Default Settings.");
+  window->controller().StopRecording();
+  window->controller().WaitForWorkers(5000);
 }
 
 TEST_F(TrayAndHotkeysTest, HotkeysRecordPauseResumeAndStop) {
