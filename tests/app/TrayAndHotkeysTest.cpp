@@ -38,6 +38,16 @@ std::unique_ptr<TrayHost> gTrayHost;
 
 void Xdotool(const std::string& arguments) { RunCommand("xdotool " + arguments); }
 
+// Whether a shown window of this program has a label with the text.
+bool VisibleTextContains(const QString& text) {
+  for (QWidget* top : QApplication::topLevelWidgets()) {
+    if (!top->isVisible()) continue;
+    for (QLabel* label : top->findChildren<QLabel*>())
+      if (label->text().contains(text)) return true;
+  }
+  return false;
+}
+
 // Moves the pointer, lets the window under it see it arrive, then clicks.
 void ClickAt(const QPoint& where, int button) {
   Xdotool("mousemove " + std::to_string(where.x()) + " " + std::to_string(where.y()));
@@ -159,23 +169,14 @@ TEST_F(TrayAndHotkeysTest, RestartedHostDocksTheIconAgainAndBalloonsShow) {
 
   window->tray()->ShowBalloon("Orvex", "Recording stopped using keyboard shortcut (Ctrl+Alt+S)",
                               Notifier::Icon::Information, 10000);
-  const auto balloonShown = [] {
-    for (QWidget* top : QApplication::topLevelWidgets())
-      if (top->isVisible())
-        for (QLabel* label : top->findChildren<QLabel*>())
-          if (label->text().contains("Recording stopped using keyboard shortcut")) return true;
-    return false;
-  };
-  EXPECT_TRUE(QTest::qWaitFor(balloonShown, 3000));
+  EXPECT_TRUE(QTest::qWaitFor([] { return VisibleTextContains("Recording stopped using keyboard shortcut"); }, 3000));
 
   // Without a host nothing is shown and nothing fails.
   gTrayHost.reset();
   QTest::qWait(300);
   window->tray()->ShowBalloon("Orvex", "No host here", Notifier::Icon::Information, 1000);
   QTest::qWait(200);
-  for (QWidget* top : QApplication::topLevelWidgets())
-    if (top->isVisible())
-      for (QLabel* label : top->findChildren<QLabel*>()) EXPECT_FALSE(label->text().contains("No host here"));
+  EXPECT_FALSE(VisibleTextContains("No host here"));
   // A host that appears later still gets the icon.
   gTrayHost = std::make_unique<TrayHost>();
   EXPECT_TRUE(QTest::qWaitFor([] { return gTrayHost->Docked("OrvexLite"); }, 5000));
