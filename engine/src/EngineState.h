@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@ namespace capmill {
 
 class StreamTarget;
 class ResourceMonitor;
+class OutputFile;
 
 // Wall-clock time of a recording in 100-ns ticks. Fields change only under
 // EngineLock; the video thread reads them without it (a frame stamped during a
@@ -31,7 +33,7 @@ int64_t NowTicks();
 constexpr int64_t kTicksPerMs = 10000;
 
 struct EngineState {
-  // Read by the entry points only, at the start of a recording.
+    // Set by the exports, read at the start of a recording; under lock.
   std::string frameRateText = "10";
   std::string crfText = "30";
   int outputWidth = 640;
@@ -47,7 +49,10 @@ struct EngineState {
   bool paused = false;
   RecordingClock* activeClock = nullptr;
   int adaptiveQualityLevel = 0;
+  // The container the inputs of the current recording share: a non-owning
+  // alias of sharedFile, which the inputs own.
   AVFormatContext* sharedOutput = nullptr;
+  std::weak_ptr<OutputFile> sharedFile;
   StreamTarget* primaryStreamTarget = nullptr;
   std::vector<StreamTarget*> streamTargets;
 };

@@ -66,9 +66,16 @@ void OnOwnThread(Body body) {
 
 extern "C" {
 
-CAPMILL_API void qelsetFrameRate(int fps) { Engine().frameRateText = std::to_string(fps); }
-CAPMILL_API void qelSetCrf(int crf) { Engine().crfText = std::to_string(crf); }
+CAPMILL_API void qelsetFrameRate(int fps) {
+  std::lock_guard<std::mutex> hold(Engine().lock);
+  Engine().frameRateText = std::to_string(fps);
+}
+CAPMILL_API void qelSetCrf(int crf) {
+  std::lock_guard<std::mutex> hold(Engine().lock);
+  Engine().crfText = std::to_string(crf);
+}
 CAPMILL_API void qelSetVideoRes(int width, int height) {
+  std::lock_guard<std::mutex> hold(Engine().lock);
   Engine().outputWidth = width;
   Engine().outputHeight = height;
 }

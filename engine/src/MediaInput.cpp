@@ -40,6 +40,7 @@ MediaInput::MediaInput(MediaKind& mediaKind, const std::string& rateText) : kind
   {
     std::lock_guard<std::mutex> hold(Engine().lock);
     Engine().sharedOutput = nullptr;
+    Engine().sharedFile.reset();
   }
   Engine().stopRequested = false;
   try {
@@ -145,7 +146,11 @@ void MediaInput::OpenDecoder(AVMediaType type) {
   }
 }
 
-AVFormatContext* MediaInput::OutputContainer() const { return ownOutput ? ownOutput : Engine().sharedOutput; }
+AVFormatContext* MediaInput::OutputContainer() const {
+  if (output) return output->context();
+  std::lock_guard<std::mutex> hold(Engine().lock);
+  return Engine().sharedOutput;
+}
 
 void ReleaseOutputContext(AVFormatContext*& holder);
 
@@ -153,15 +158,12 @@ MediaInput::~MediaInput() {
   Engine().stopRequested = false;
   avcodec_free_context(&encoderContext);
   if (ifmt_ctx) avformat_close_input(&ifmt_ctx);
-  // The first input destroyed at the end of a recording closes the shared file.
+  // The last input that writes a file closes it; the engine's alias goes with it.
+  ownOutput = nullptr;
+  output.reset();
   {
     std::lock_guard<std::mutex> hold(Engine().lock);
-    if (ownOutput) {
-      if (Engine().sharedOutput == ownOutput) Engine().sharedOutput = nullptr;
-      ReleaseOutputContext(ownOutput);
-    } else if (Engine().sharedOutput) {
-      ReleaseOutputContext(Engine().sharedOutput);
-    }
+    if (Engine().sharedFile.expired()) Engine().sharedOutput = nullptr;
   }
   ReleaseAll();
 }

@@ -15,6 +15,7 @@ extern "C" {
 }
 
 #include "src/EngineState.h"
+#include "src/OutputFile.h"
 
 namespace capmill {
 
@@ -56,6 +57,9 @@ class MediaInput {
 
   // The container this input writes: its own, else the engine's shared one.
   AVFormatContext* OutputContainer() const;
+  // The file this input writes, shared with the other inputs of its
+  // recording; set by OpenOutput.
+  std::shared_ptr<OutputFile> output;
 
   std::string frameRateText;
   int frameRate = 0;
@@ -64,7 +68,7 @@ class MediaInput {
   const AVOutputFormat* outputFormat = nullptr;
   const AVInputFormat* inputFormat = nullptr;
   AVFormatContext* ifmt_ctx = nullptr;
-  AVFormatContext* ownOutput = nullptr;
+  AVFormatContext* ownOutput = nullptr;  // non-owning: output's container when it is this input's own
   RecordingClock* clock = nullptr;
   AVCodecParameters* inputParameters = nullptr;  // not owned after stream discovery
   AVCodecParameters* outputParameters = nullptr;

@@ -41,15 +41,13 @@ class SampleBuffer {
 
 // Writes one encoded packet (in the encoder's time base) to the input's track.
 void WritePacket(MediaInput& input, const PacketTexts& texts) {
-  AVFormatContext* file = input.OutputContainer();
-  AVStream* track = file->streams[input.outputStream->index];
+  AVStream* track = input.output->context()->streams[input.outputStream->index];
   av_packet_rescale_ts(input.outputPacket, input.encoderContext->time_base, track->time_base);
   input.outputPacket->stream_index = input.outputStream->index;
   if (HaveStreamTargets()) {
     RoutePacket(input.outputPacket, input.outputStream, input);
   } else {
-    std::lock_guard<std::mutex> hold(Engine().lock);
-    const int written = av_interleaved_write_frame(file, input.outputPacket);
+    const int written = input.output->WritePacket(input.outputPacket);
     if (written < 0 && texts.writeError) log::ErrLine(texts.writeError + std::to_string(written));
   }
   av_packet_unref(input.outputPacket);
@@ -129,8 +127,7 @@ int SamplesWithinClock(MediaInput& input, int64_t samplesKept) {
 void ProcessDecodedFrame(MediaInput& input, int count, int64_t& samplesSent) {
   AVCodecContext* encoder = input.encoderContext;
   AVFrame* decoded = input.decodedFrame;
-  AVStream* track = input.OutputContainer()->streams[input.outputStream->index];
-  if (track->start_time <= 0) track->start_time = decoded->pts;
+  input.output->SetStartTimeOnce(input.outputStream->index, decoded->pts);
 
   const AVSampleFormat format = static_cast<AVSampleFormat>(decoded->format);
   const int channels = decoded->ch_layout.nb_channels;
@@ -195,11 +192,7 @@ void EndMicCapture(MediaInput& input, int64_t& samplesSent) {
   // would be lost otherwise.
   if (!partialFrame) DrainEncoder(input);
   if (input.kind != kSharedFileAudio) {
-    {
-      std::lock_guard<std::mutex> hold(Engine().lock);
-      AVFormatContext* file = input.OutputContainer();
-      if (!file || av_write_trailer(file) < 0) log::Out("\nerror in writing av trailer");
-    }
+    if (!input.output || input.output->Finish() < 0) log::Out("\nerror in writing av trailer");
     WriteStreamTargetTrailers();
   }
   log::ErrLine("Audio thread ending normally");

@@ -54,14 +54,18 @@ void ConfigureVideoEncoder(MediaInput& input) {
   enc->ticks_per_frame = 1;
 }
 
-AVFormatContext* ChooseContainer(MediaInput& input, const std::string& path) {
+// Under EngineLock. The file the input writes: the recording's shared one,
+// or a file of its own for another path or a "_temp" path, which then
+// becomes the shared one.
+std::shared_ptr<OutputFile> ChooseContainer(MediaInput& input, const std::string& path) {
   EngineState& engine = Engine();
-  AVFormatContext* shared = engine.sharedOutput;
-  const bool differentPath = shared && shared->url && !path.empty() && path != shared->url;
+  const std::shared_ptr<OutputFile> shared = engine.sharedFile.lock();
+  const AVFormatContext* sharedContext = shared ? shared->context() : nullptr;
+  const bool differentPath = shared && sharedContext->url && !path.empty() && path != sharedContext->url;
   const bool tempPath = !path.empty() && path.find("_temp") != std::string::npos;
 
   if (shared && !differentPath && !tempPath) {
-    input.outputFormat = shared->oformat;
+    input.outputFormat = sharedContext->oformat;
     if (!input.outputFormat) throw CaptureError("Format context exists but format is NULL. This is a programming error.");
     return shared;
   }
@@ -69,34 +73,35 @@ AVFormatContext* ChooseContainer(MediaInput& input, const std::string& path) {
   if (!input.outputFormat)
     throw CaptureError("No matching format found for file: " + (path.empty() ? std::string("NULL") : path) +
                        ". Please try with correct file extension (e.g., .mp4, .mkv, .avi).");
-  if (differentPath || tempPath) {
-    if (!input.ownOutput &&
-        avformat_alloc_output_context2(&input.ownOutput, input.outputFormat, nullptr, path.c_str()) < 0)
-      throw CaptureError("Error in allocating av output format context for separate file");
-    engine.sharedOutput = input.ownOutput;
-  } else if (input.ownOutput) {
-    engine.sharedOutput = input.ownOutput;
-  } else if (avformat_alloc_output_context2(&engine.sharedOutput, input.outputFormat, nullptr, path.c_str()) < 0) {
-    engine.sharedOutput = nullptr;
-    throw CaptureError("Error in allocating av format output context");
+  std::shared_ptr<OutputFile> file = input.ownOutput ? input.output : nullptr;
+  if (!file) {
+    file = OutputFile::Create(input.outputFormat, path);
+    if (!file) {
+      engine.sharedOutput = nullptr;
+      throw CaptureError(differentPath || tempPath ? "Error in allocating av output format context for separate file"
+                                                   : "Error in allocating av format output context");
+    }
+    if (differentPath || tempPath) input.ownOutput = file->context();
   }
-  return engine.sharedOutput;
+  engine.sharedFile = file;
+  engine.sharedOutput = file->context();
+  return file;
 }
 
 }  // namespace
 
 void OpenOutput(MediaInput& input, const std::string& path) {
   input.outputPath = path;
-  AVFormatContext* container;
   {
     std::lock_guard<std::mutex> hold(Engine().lock);
-    container = ChooseContainer(input, path);
+    input.output = ChooseContainer(input, path);
   }
+  AVFormatContext* container = input.output->context();
   input.encoder = avcodec_find_encoder(input.outputParameters->codec_id);
   if (!input.encoder) throw CaptureError("Unable to find an encoder");
   input.encoderContext = avcodec_alloc_context3(input.encoder);
 
-  input.outputStream = avformat_new_stream(input.ownOutput ? input.ownOutput : container, input.encoder);
+  input.outputStream = avformat_new_stream(container, input.encoder);
   if (!input.outputStream) throw CaptureError("Unable to find the corresponding stream");
   if (!input.encoderContext) throw CaptureError("error in allocating the codec contexts");
   if (avcodec_parameters_to_context(input.encoderContext, input.outputParameters) < 0)
@@ -123,12 +128,11 @@ void OpenEncoder(MediaInput& input, AVDictionary** options) {
 }
 
 void WriteHeader(MediaInput& input) {
-  AVFormatContext* container = input.OutputContainer();
-  if (!container || avio_open(&container->pb, input.outputPath.c_str(), AVIO_FLAG_READ_WRITE) < 0)
-    throw CaptureError("Unable to Create and initialize a AVIOContext");
-  if (container->oformat->flags & AVFMT_GLOBALHEADER) input.encoderContext->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+  if (!input.output || !input.output->Open()) throw CaptureError("Unable to Create and initialize a AVIOContext");
+  if (input.output->context()->oformat->flags & AVFMT_GLOBALHEADER)
+    input.encoderContext->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
   if (input.kind == kSharedFileAudio) return;
-  if (avformat_write_header(container, nullptr) < 0) throw CaptureError("Unable to write format header");
+  if (input.output->WriteHeader(nullptr) < 0) throw CaptureError("Unable to write format header");
 }
 
 void SetupScaler(MediaInput& input) {

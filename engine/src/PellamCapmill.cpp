@@ -18,7 +18,8 @@ void ReportStreamError(const char* operation, const std::string& message) {
 
 PellamCapmill PellamCapmill::FromEngine(const std::string& path) {
   PellamCapmill session(640, 480, "", "", path);
-  const EngineState& engine = Engine();
+  EngineState& engine = Engine();
+  std::lock_guard<std::mutex> hold(engine.lock);
   session.crfText = engine.crfText;
   session.frameRateText = engine.frameRateText;
   session.width = engine.outputWidth;
@@ -53,6 +54,7 @@ void PellamCapmill::RecAndStreamAudioVideo(const std::string& audioInput, const 
     OpenInputs(inputs, *this, &audioInput);
     target = CreateStreamTarget(streamUrl, inputs.Screen(), inputs.Audio(), *this);
     OpenStreamTarget(target.get());
+    target->StartSender(-1);
     SetPrimaryStreamTarget(target.get());
     VideoAudioThreadDriver(inputs.Screen(), inputs.Audio());
   } catch (const std::exception& error) {

@@ -23,6 +23,7 @@ double DerivedCpuLimit(double freeCpuPercent) {
 ResourceMonitor::ResourceMonitor(std::unique_ptr<platform::SystemMetrics> metrics) : metrics_(std::move(metrics)) {}
 
 double ResourceMonitor::CpuPercent() {
+  std::lock_guard<std::mutex> hold(measureLock_);
   if (counterFailed_) return 0.0;
   if (!counterOpened_) {
     // The first reading has nothing to compare with: it is always 0.0.
@@ -36,6 +37,7 @@ double ResourceMonitor::CpuPercent() {
 }
 
 double ResourceMonitor::MemoryPercent() {
+  std::lock_guard<std::mutex> hold(measureLock_);
   uint64_t total = 0, available = 0;
   if (!metrics_->ReadMemoryStatus(total, available) || total == 0) return 0.0;
   return static_cast<double>(total - available) / static_cast<double>(total) * 100.0;

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 
 #include "platform/SystemMetrics.h"
 
@@ -48,9 +49,11 @@ class ResourceMonitor {
   double cpuLimit_ = 80.0;
   double lastCpu_ = 0.0;
   uint64_t lastMemory_ = 0;
-  // CPU counter state, touched only by CpuPercent.
-  bool counterOpened_ = false;
-  bool counterFailed_ = false;
+  // The measurements' own state: capture threads and the application ask at
+  // once, so every reading of the platform counters holds this.
+  std::mutex measureLock_;
+  bool counterOpened_ = false;  // guarded by measureLock_
+  bool counterFailed_ = false;  // guarded by measureLock_
   std::atomic<bool> dynamicLimits_{false};
 };
 

@@ -19,8 +19,7 @@ void WriteScreenPacket(MediaInput& input) {
     RoutePacket(input.outputPacket, input.outputStream, input);
     return;
   }
-  std::lock_guard<std::mutex> hold(Engine().lock);
-  if (AVFormatContext* file = input.OutputContainer()) av_interleaved_write_frame(file, input.outputPacket);
+  if (input.output) input.output->WritePacket(input.outputPacket);
 }
 
 // Wall-clock timestamp of the current frame in 1/90000 s, and the throttle level.
@@ -81,11 +80,7 @@ void EndScreenCapture(MediaInput& input, const std::function<void()>& waitForOth
   }
   // The file is finished only after the audio thread's last packet.
   if (waitForOtherWriters) waitForOtherWriters();
-  {
-    std::lock_guard<std::mutex> hold(Engine().lock);
-    AVFormatContext* file = input.OutputContainer();
-    if (!file || av_write_trailer(file) < 0) log::Out("\nerror in writing av trailer");
-  }
+  if (!input.output || input.output->Finish() < 0) log::Out("\nerror in writing av trailer");
   WriteStreamTargetTrailers();
   av_packet_free(&input.outputPacket);
   log::ErrLine("Video thread ending normally");
@@ -93,7 +88,9 @@ void EndScreenCapture(MediaInput& input, const std::function<void()>& waitForOth
 
 }  // namespace
 
-void ScreenCapThread(MediaInput& input, const std::function<void()>& waitForOtherWriters) {
+namespace {
+
+void RunScreenCapture(MediaInput& input, const std::function<void()>& waitForOtherWriters) {
   av_packet_free(&input.outputPacket);
   input.outputPacket = av_packet_alloc();
   if (!input.outputPacket) {
@@ -157,8 +154,30 @@ void ScreenCapThread(MediaInput& input, const std::function<void()>& waitForOthe
     if (!encoded) break;
     lastPts = pts;
   }
-  EndScreenCapture(input, waitForOtherWriters);
   av_frame_free(&spare);
+  EndScreenCapture(input, waitForOtherWriters);
+}
+
+}  // namespace
+
+void ScreenCapThread(MediaInput& input, const std::function<void()>& waitForOtherWriters) {
+  bool waited = false;
+  const auto waitOnce = [&] {
+    if (waited || !waitForOtherWriters) return;
+    waited = true;
+    waitForOtherWriters();
+  };
+  try {
+    RunScreenCapture(input, waitOnce);
+  } catch (...) {
+    // One failure must not end the host process, nor leave the file without
+    // its trailer: finish what the other writers leave.
+    log::ErrLine("Video thread crashed, but continuing...");
+    Engine().stopRequested = true;
+    waitOnce();
+    if (input.output) input.output->Finish();
+    WriteStreamTargetTrailers();
+  }
 }
 
 }  // namespace capmill

@@ -38,30 +38,14 @@ bool ReadyForPacket(StreamTarget& target, const AVPacket& packet, AVMediaType ty
   return true;
 }
 
-// Writes one copy to a target; the copy is consumed. Returns the result code.
-int WriteCopy(StreamTarget& target, AVPacket* copy, AVStream* source) {
-  AVStream* track = FirstTrackOfType(target.container, source->codecpar->codec_type);
-  if (!track || !ReadyForPacket(target, *copy, source->codecpar->codec_type)) {
-    av_packet_free(&copy);
-    return 0;
-  }
-  copy->stream_index = track->index;
-  av_packet_rescale_ts(copy, source->time_base, track->time_base);
-  const int code = av_interleaved_write_frame(target.container, copy);
-  if (code == AVERROR(ETIMEDOUT)) target.abandoned = true;
-  av_packet_free(&copy);
-  return code;
-}
-
+// Writes the file's copy of a packet.
 void WriteToFile(AVPacket* packet, AVStream* source, MediaInput& input) {
-  AVFormatContext* file = input.OutputContainer();
-  if (!file || source->index >= static_cast<int>(file->nb_streams)) {
+  if (!input.output || source->index >= static_cast<int>(input.output->context()->nb_streams)) {
     av_packet_unref(packet);
     return;
   }
   packet->stream_index = source->index;
-  if (int code = av_interleaved_write_frame(file, packet); code < 0)
-    log::ErrLine("Error writing to file: " + AvErrorText(code));
+  if (int code = input.output->WritePacket(packet); code < 0) log::ErrLine("Error writing to file: " + AvErrorText(code));
 }
 
 void AddTrack(AVFormatContext* target, MediaInput& input, StreamSetupError::Step createStep,
@@ -74,15 +58,120 @@ void AddTrack(AVFormatContext* target, MediaInput& input, StreamSetupError::Step
   track->codecpar->codec_tag = 0;
 }
 
-void RoutePacketLocked(AVPacket* packet, AVStream* source, MediaInput& input);
-
 }  // namespace
 
 StreamTarget::StreamTarget(AVFormatContext* targetContainer) : container(targetContainer) {
   container->interrupt_callback = AVIOInterruptCB{&InterruptWhenAbandoned, this};
 }
 
-StreamTarget::~StreamTarget() { ReleaseOutputContext(container); }
+StreamTarget::~StreamTarget() {
+  if (sender_.joinable()) {
+    BeginFinish();
+    EndFinish(std::chrono::steady_clock::now() + std::chrono::milliseconds(kStreamFlushMs));
+  }
+  for (Queued& item : queue_) av_packet_free(&item.packet);
+  ReleaseOutputContext(container);
+}
+
+void StreamTarget::StartSender(int index) {
+  index_ = index;
+  sender_ = std::thread([this] { SenderLoop(); });
+}
+
+int64_t StreamTarget::QueuedSpanMsLocked() const {
+  return queue_.empty() ? 0 : queue_.back().mediaMs - queue_.front().mediaMs;
+}
+
+void StreamTarget::Enqueue(AVPacket* copy, const AVStream* source) {
+  const AVMediaType type = source->codecpar->codec_type;
+  const bool key = copy->flags & AV_PKT_FLAG_KEY;
+  const int64_t mediaMs = av_rescale_q(copy->pts == AV_NOPTS_VALUE ? copy->dts : copy->pts, source->time_base, {1, 1000});
+  std::lock_guard<std::mutex> hold(queueLock_);
+  if (finishing_ || abandoned) {
+    av_packet_free(&copy);
+    return;
+  }
+  const bool behind = QueuedSpanMsLocked() > kMaxQueuedMediaMs;
+  if (behind && !dropping_) {
+    dropping_ = true;
+    log::Debug("Stream " + Url() + " is more than 2 s behind; dropping video until the next key frame\n");
+  } else if (!behind && dropping_ && key) {
+    dropping_ = false;
+    log::Debug("Stream " + Url() + " caught up\n");
+  }
+  // Sound keeps flowing; pictures resume at a key frame so viewers decode cleanly.
+  if (dropping_ && type == AVMEDIA_TYPE_VIDEO && !key) {
+    av_packet_free(&copy);
+    return;
+  }
+  if (queue_.size() >= kMaxQueuedPackets) {
+    av_packet_free(&queue_.front().packet);
+    queue_.pop_front();
+  }
+  queue_.push_back({copy, source->time_base, type, mediaMs});
+  queueChanged_.notify_one();
+}
+
+void StreamTarget::SenderLoop() {
+  for (;;) {
+    Queued item{};
+    {
+      std::unique_lock<std::mutex> hold(queueLock_);
+      queueChanged_.wait(hold, [this] { return !queue_.empty() || finishing_; });
+      if (queue_.empty()) break;  // finishing and nothing left
+      item = queue_.front();
+      queue_.pop_front();
+    }
+    Send(item);
+  }
+  if (headerWritten && !abandoned) WriteStreamTrailer(container);
+  std::lock_guard<std::mutex> hold(queueLock_);
+  senderDone_ = true;
+  queueChanged_.notify_all();
+}
+
+void StreamTarget::Send(Queued& item) {
+  AVStream* track = FirstTrackOfType(container, item.type);
+  if (abandoned || !track || !ReadyForPacket(*this, *item.packet, item.type)) {
+    av_packet_free(&item.packet);
+    return;
+  }
+  item.packet->stream_index = track->index;
+  av_packet_rescale_ts(item.packet, item.timeBase, track->time_base);
+  const int code = av_interleaved_write_frame(container, item.packet);
+  av_packet_free(&item.packet);
+  if (code >= 0) return;
+  if (code == AVERROR(ETIMEDOUT)) abandoned = true;
+  if (index_ < 0) {
+    log::ErrLine("Error writing to stream: " + AvErrorText(code));
+  } else {
+    const std::string url = Url();
+    log::ErrLine("Error writing to stream " + std::to_string(index_) + " (" + (url.empty() ? "unknown" : url) +
+                 "): " + AvErrorText(code));
+  }
+}
+
+void StreamTarget::BeginFinish() {
+  std::lock_guard<std::mutex> hold(queueLock_);
+  finishing_ = true;
+  queueChanged_.notify_all();
+}
+
+void StreamTarget::EndFinish(std::chrono::steady_clock::time_point deadline) {
+  {
+    std::unique_lock<std::mutex> hold(queueLock_);
+    if (finished_ || !sender_.joinable()) return;
+    finished_ = true;
+    if (!queueChanged_.wait_until(hold, deadline, [this] { return senderDone_; })) {
+      // Out of time: the connection's blocking calls give up, what is left is dropped.
+      abandoned = true;
+      for (Queued& item : queue_) av_packet_free(&item.packet);
+      queue_.clear();
+      log::Debug("Stream " + Url() + " did not finish in time; connection interrupted\n");
+    }
+  }
+  sender_.join();
+}
 
 std::string StreamTarget::Url() const { return container && container->url ? container->url : ""; }
 
@@ -203,6 +292,7 @@ std::vector<std::unique_ptr<StreamTarget>> SetUpStreamTargets(const char* const*
       log::ErrLine("Error setting up stream " + index + " (" + url + "): " + error.what());
       continue;  // the target's destructor closes the connection and frees it
     }
+    target->StartSender(i);
     AddStreamTarget(target.get());
     log::ErrLine("Successfully set up streaming to URL " + index + ": " + url);
     slots[i] = std::move(target);
@@ -219,53 +309,41 @@ std::vector<std::unique_ptr<StreamTarget>> SetUpStreamTargets(const char* const*
 
 namespace {
 
-void RoutePacketLocked(AVPacket* packet, AVStream* source, MediaInput& input) {
-  EngineState& engine = Engine();
-  AVPacket* copy = nullptr;
-  StreamTarget* primary = engine.primaryStreamTarget;
-  if (primary && source->index < static_cast<int>(primary->container->nb_streams)) copy = av_packet_clone(packet);
-  WriteToFile(packet, source, input);
-  if (!copy) return;
-  if (!FirstTrackOfType(primary->container, source->codecpar->codec_type)) {
-    av_packet_free(&copy);
-    return;
-  }
-  if (int code = WriteCopy(*primary, copy, source); code < 0)
-    log::ErrLine("Error writing to stream: " + AvErrorText(code));
+// The registered targets, taken under EngineLock; they outlive the capture
+// threads, so using them after the lock is released is safe.
+std::vector<StreamTarget*> RegisteredTargets() {
+  std::lock_guard<std::mutex> hold(Engine().lock);
+  std::vector<StreamTarget*> targets = Engine().streamTargets;
+  if (targets.empty() && Engine().primaryStreamTarget) targets.push_back(Engine().primaryStreamTarget);
+  return targets;
 }
 
-void RouteToAllLocked(AVPacket* packet, AVStream* source, MediaInput& input) {
-  EngineState& engine = Engine();
-  std::vector<AVPacket*> copies(engine.streamTargets.size(), nullptr);
-  for (size_t i = 0; i < copies.size(); ++i) {
-    StreamTarget* target = engine.streamTargets[i];
+void RouteTo(const std::vector<StreamTarget*>& targets, AVPacket* packet, AVStream* source, MediaInput& input) {
+  std::vector<AVPacket*> copies(targets.size(), nullptr);
+  for (size_t i = 0; i < targets.size(); ++i) {
+    StreamTarget* target = targets[i];
     if (!target || !FirstTrackOfType(target->container, source->codecpar->codec_type)) continue;
     if (!(copies[i] = av_packet_clone(packet)))
       log::ErrLine("Error: Failed to clone packet for stream " + std::to_string(i));
   }
   WriteToFile(packet, source, input);
-  for (size_t i = 0; i < copies.size(); ++i) {
-    if (!copies[i]) continue;
-    StreamTarget* target = engine.streamTargets[i];
-    if (int code = WriteCopy(*target, copies[i], source); code < 0) {
-      const std::string url = target->Url();
-      log::ErrLine("Error writing to stream " + std::to_string(i) + " (" + (url.empty() ? "unknown" : url) +
-                   "): " + AvErrorText(code));
-    }
-  }
+  for (size_t i = 0; i < targets.size(); ++i)
+    if (copies[i]) targets[i]->Enqueue(copies[i], source);
 }
 
 }  // namespace
 
 void RoutePacket(AVPacket* packet, AVStream* source, MediaInput& input) {
-  std::lock_guard<std::mutex> hold(Engine().lock);
-  if (!Engine().streamTargets.empty()) RouteToAllLocked(packet, source, input);
-  else RoutePacketLocked(packet, source, input);
+  RouteTo(RegisteredTargets(), packet, source, input);
 }
 
 void RoutePacketToAll(AVPacket* packet, AVStream* source, MediaInput& input) {
-  std::lock_guard<std::mutex> hold(Engine().lock);
-  RouteToAllLocked(packet, source, input);
+  std::vector<StreamTarget*> targets;
+  {
+    std::lock_guard<std::mutex> hold(Engine().lock);
+    targets = Engine().streamTargets;
+  }
+  RouteTo(targets, packet, source, input);
 }
 
 bool HaveStreamTargets() {
@@ -274,11 +352,13 @@ bool HaveStreamTargets() {
 }
 
 void WriteStreamTargetTrailers() {
-  std::lock_guard<std::mutex> hold(Engine().lock);
-  std::vector<StreamTarget*> targets = Engine().streamTargets;
-  if (targets.empty() && Engine().primaryStreamTarget) targets.push_back(Engine().primaryStreamTarget);
+  const std::vector<StreamTarget*> targets = RegisteredTargets();
+  // All targets flush at once, within one shared deadline.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kStreamFlushMs);
   for (StreamTarget* target : targets)
-    if (target && target->headerWritten) WriteStreamTrailer(target->container);
+    if (target) target->BeginFinish();
+  for (StreamTarget* target : targets)
+    if (target) target->EndFinish(deadline);
 }
 
 }  // namespace capmill

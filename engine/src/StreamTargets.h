@@ -2,8 +2,13 @@
 // packets written to the file.
 #pragma once
 
+#include <atomic>
+#include <condition_variable>
+#include <deque>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "src/MediaInput.h"
@@ -13,24 +18,59 @@ namespace capmill {
 class PellamCapmill;
 
 // One stream target. Owned by the recording operation; the engine's registry
-// only refers to it. All members are touched under EngineLock once registered.
+// only refers to it. Capture threads hand it packet copies; its own sender
+// thread does all the network writing, so a slow or stalled server never
+// holds up the file or the engine.
 class StreamTarget {
  public:
   explicit StreamTarget(AVFormatContext* container);
-  ~StreamTarget();  // closes the connection if open and frees the container
+  ~StreamTarget();  // finishes the sender, closes the connection, frees the container
   StreamTarget(const StreamTarget&) = delete;
   StreamTarget& operator=(const StreamTarget&) = delete;
 
+  // Touched by the setting-up thread until StartSender, then by the sender only.
   AVFormatContext* container = nullptr;
   // The header of a target whose video track has no decoder configuration yet
   // waits for the first key frame, which carries the parameter sets.
   bool headerWritten = false;
   bool headerPending = false;
-  // Set once a write timed out: later writes fail at once instead of blocking
-  // the file for the whole timeout again.
-  bool abandoned = false;
+  // Set once a write timed out, or at the end of the flush: the connection's
+  // blocking calls give up at once.
+  std::atomic<bool> abandoned{false};
 
   std::string Url() const;
+
+  // Starts the sender; index names the target in reports (-1: the single target).
+  void StartSender(int index);
+  // Hands over a copy of a packet (timestamps in the file track's time base);
+  // the copy is consumed. Never blocks on the network.
+  void Enqueue(AVPacket* copy, const AVStream* source);
+  // Asks the sender to send what is queued and then the trailer.
+  void BeginFinish();
+  // Waits until the sender is done or the deadline passes (then the
+  // connection is interrupted), and joins it. Once per target; later calls return.
+  void EndFinish(std::chrono::steady_clock::time_point deadline);
+
+ private:
+  struct Queued {
+    AVPacket* packet;
+    AVRational timeBase;
+    AVMediaType type;
+    int64_t mediaMs;
+  };
+  void SenderLoop();
+  void Send(Queued& item);
+  int64_t QueuedSpanMsLocked() const;
+
+  int index_ = -1;
+  std::thread sender_;
+  std::mutex queueLock_;                 // guards the fields below
+  std::condition_variable queueChanged_;
+  std::deque<Queued> queue_;
+  bool finishing_ = false;
+  bool senderDone_ = false;
+  bool dropping_ = false;  // behind by more than the queue's span: video waits for a key frame
+  bool finished_ = false;  // EndFinish ran
 };
 
 // Raised by CreateStreamTarget and OpenStreamTarget for the one-URL case.
@@ -65,7 +105,14 @@ void RoutePacketToAll(AVPacket* packet, AVStream* source, MediaInput& input);
 
 // True when any stream target is registered.
 bool HaveStreamTargets();
-// Writes the trailer of every registered target (the list, else the primary).
+// Finishes every registered target (the list, else the primary): each gets
+// up to kStreamFlushMs to send what it holds and its trailer.
 void WriteStreamTargetTrailers();
+
+constexpr int kStreamFlushMs = 2000;
+// A target further behind than this drops video until the next key frame.
+constexpr int64_t kMaxQueuedMediaMs = 2000;
+// And never holds more than this many packets (a frozen server).
+constexpr size_t kMaxQueuedPackets = 4096;
 
 }  // namespace capmill
