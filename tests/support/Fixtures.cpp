@@ -134,7 +134,16 @@ RtmpServer::RtmpServer() {
                   kStartTimeout);
 }
 
+void RtmpServer::Freeze() {
+  if (master_.pid() > 0) ::kill(-master_.pid(), SIGSTOP);
+}
+
+void RtmpServer::Thaw() {
+  if (master_.pid() > 0) ::kill(-master_.pid(), SIGCONT);
+}
+
 RtmpServer::~RtmpServer() {
+  Thaw();  // a stopped process would not see the request to end
   // The master's group holds its worker too: both stop together.
   master_.Stop();
 }

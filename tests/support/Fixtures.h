@@ -58,6 +58,10 @@ class RtmpServer {
   std::string Url(const std::string& key) const;
   std::string RecordedFile(const std::string& key) const { return records_ / (key + ".flv"); }
   int port() const { return port_; }
+  // Stops (SIGSTOP) or continues the master and its worker: a server that
+  // stops reading without closing anything.
+  void Freeze();
+  void Thaw();
 
  private:
   bool ok_ = false;

@@ -1,0 +1,94 @@
+// Streaming to real RTMP servers while one of them stalls: the file, the
+// healthy streams and the engine's controls must not suffer.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "Fixtures.h"
+#include "MediaProbe.h"
+#include "RecordingEnvironment.h"
+#include "capmill/capmill.h"
+
+using namespace testsupport;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+constexpr int64_t kFrameInterval90k = 9000;  // at 10 fps
+
+class StreamResilienceTest : public RecordingSuite<640, 480> {
+ protected:
+  void SetUp() override {
+    RecordingSuite::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
+    if (const std::string why = MissingRtmpTools(); !why.empty()) GTEST_SKIP() << why;
+    qelsetFrameRate(10);
+    qelSetCrf(30);
+    qelSetVideoRes(640, 480);
+  }
+  TempDir dir_;
+};
+
+int64_t LargestStep(const ProbedStream& stream) {
+  const std::vector<int64_t> pts = stream.SortedPts();
+  int64_t largest = 0;
+  for (size_t i = 1; i < pts.size(); ++i) largest = std::max(largest, pts[i] - pts[i - 1]);
+  return largest;
+}
+
+TEST_F(StreamResilienceTest, AFrozenServerCostsNeitherTheFileNorTheOtherStreamsNorTheControls) {
+  RtmpServer healthyA, frozen, healthyB;
+  ASSERT_TRUE(healthyA.ok() && frozen.ok() && healthyB.ok());
+  const std::string urls[] = {healthyA.Url("a"), frozen.Url("f"), healthyB.Url("b")};
+  const char* list[] = {urls[0].c_str(), urls[1].c_str(), urls[2].c_str()};
+  const std::string path = dir_ / "stall.mp4";
+  const std::string mic = RecordingEnvironment::MicInput();
+  std::atomic<bool> returned{false};
+  std::thread recording([&] {
+    qelRecordAndStreamDesktop(path.c_str(), mic.c_str(), list, 3);
+    returned = true;
+  });
+  ASSERT_TRUE(WaitUntil([] { return qelGetGlobalTimer() != nullptr; }, std::chrono::seconds(15)));
+
+  // The controls are asked every 100 ms for 12 s; the second server freezes at 3 s.
+  const auto start = Clock::now();
+  std::chrono::microseconds slowest{0};
+  bool frozenYet = false;
+  while (Clock::now() - start < std::chrono::seconds(12)) {
+    if (!frozenYet && Clock::now() - start > std::chrono::seconds(3)) {
+      frozen.Freeze();
+      frozenYet = true;
+    }
+    const auto asked = Clock::now();
+    (void)qelIsRecordingPaused();
+    slowest = std::max(slowest, std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - asked));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  const auto stopAsked = Clock::now();
+  qelStopRecording();
+  recording.join();
+  const auto stopTook = Clock::now() - stopAsked;
+  frozen.Thaw();
+  EXPECT_TRUE(returned);
+  EXPECT_LT(slowest, std::chrono::milliseconds(50));
+  EXPECT_LT(stopTook, std::chrono::seconds(3));
+
+  const ProbedFile file = ProbeFile(path);
+  ASSERT_TRUE(file.ok);
+  ASSERT_NE(file.Video(), nullptr);
+  EXPECT_LT(LargestStep(*file.Video()), 3 * kFrameInterval90k);
+  EXPECT_GT(file.Video()->DurationSeconds(), 11.0);
+  EXPECT_EQ(DecodeErrors(path), "");
+  for (RtmpServer* server : {&healthyA, &healthyB}) {
+    const std::string flv = server->RecordedFile(server == &healthyA ? "a" : "b");
+    const ProbedFile stream = ProbeFile(flv);
+    ASSERT_TRUE(stream.ok) << flv;
+    ASSERT_NE(stream.Video(), nullptr);
+    EXPECT_NEAR(stream.Video()->DurationSeconds(), file.Video()->DurationSeconds(), 1.0) << flv;
+    EXPECT_EQ(DecodeErrors(flv), "") << flv;
+  }
+}
+
+}  // namespace
