@@ -1,10 +1,26 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything and runs the whole test suite.
-# The tests start their own virtual desktop, PulseAudio server and nginx.
+# Installs what is missing, builds everything and runs the whole test suite:
+# the plain build, then the recording tests under AddressSanitizer and
+# UndefinedBehaviorSanitizer, then the concurrency tests under ThreadSanitizer.
+# The tests start their own virtual desktop, PulseAudio server, nginx and tray host.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/install-deps.sh
+jobs=$(nproc)
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j"$(nproc)"
+cmake --build build -j"$jobs"
 # The recording tests measure frame rates: run them one at a time.
 ctest --test-dir build --output-on-failure
+
+# The sanitizer builds leave the application out: the engine is what they check.
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVEX_BUILD_APP=OFF \
+  -DORVEX_SANITIZERS=address,undefined >/dev/null
+cmake --build build-asan -j"$jobs"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  ctest --test-dir build-asan -L recording --output-on-failure
+
+cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVEX_BUILD_APP=OFF \
+  -DORVEX_SANITIZERS=thread >/dev/null
+cmake --build build-tsan -j"$jobs"
+TSAN_OPTIONS="halt_on_error=1 suppressions=$PWD/tools/tsan.supp" \
+  ctest --test-dir build-tsan -L concurrency --output-on-failure

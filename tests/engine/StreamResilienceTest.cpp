@@ -17,6 +17,13 @@ using Clock = std::chrono::steady_clock;
 namespace {
 
 constexpr int64_t kFrameInterval90k = 9000;  // at 10 fps
+// Under ThreadSanitizer everything runs several times slower: that run looks
+// for races, and the timing limits are judged by the plain build.
+#ifdef __SANITIZE_THREAD__
+constexpr bool kTimingApplies = false;
+#else
+constexpr bool kTimingApplies = true;
+#endif
 
 class StreamResilienceTest : public RecordingSuite<640, 480> {
  protected:
@@ -72,13 +79,15 @@ TEST_F(StreamResilienceTest, AFrozenServerCostsNeitherTheFileNorTheOtherStreamsN
   const auto stopTook = Clock::now() - stopAsked;
   frozen.Thaw();
   EXPECT_TRUE(returned);
-  EXPECT_LT(slowest, std::chrono::milliseconds(50));
-  EXPECT_LT(stopTook, std::chrono::seconds(3));
+  if (kTimingApplies) {
+    EXPECT_LT(slowest, std::chrono::milliseconds(50));
+    EXPECT_LT(stopTook, std::chrono::seconds(3));
+  }
 
   const ProbedFile file = ProbeFile(path);
   ASSERT_TRUE(file.ok);
   ASSERT_NE(file.Video(), nullptr);
-  EXPECT_LT(LargestStep(*file.Video()), 3 * kFrameInterval90k);
+  if (kTimingApplies) EXPECT_LT(LargestStep(*file.Video()), 3 * kFrameInterval90k);
   EXPECT_GT(file.Video()->DurationSeconds(), 11.0);
   EXPECT_EQ(DecodeErrors(path), "");
   for (RtmpServer* server : {&healthyA, &healthyB}) {
