@@ -39,9 +39,7 @@ std::vector<std::string> Enumerate(const Vocabulary& words, bool reachable, cons
       list.push_back(name);
       log::Debug("Found " + std::string(words.singular) + ": " + name + "\n");
     }
-    std::string total = std::string(words.plural);
-    total[0] = static_cast<char>(std::toupper(total[0]));
-    log::Debug(Format(512, "Total %s found: %d\n", total.c_str(), static_cast<int>(list.size())));
+    log::Debug(Format(512, "Total %s found: %d\n", words.plural, static_cast<int>(list.size())));
   }
   log::Debug(Format(512, "%s: Returning %d devices\n", words.exportName, static_cast<int>(list.size())));
   return list;
