@@ -60,7 +60,8 @@ void AddTrack(AVFormatContext* target, MediaInput& input, StreamSetupError::Step
 
 }  // namespace
 
-StreamTarget::StreamTarget(AVFormatContext* targetContainer) : container(targetContainer) {
+StreamTarget::StreamTarget(AVFormatContext* targetContainer)
+    : container(targetContainer), url_(targetContainer->url ? targetContainer->url : "") {
   container->interrupt_callback = AVIOInterruptCB{&InterruptWhenAbandoned, this};
 }
 
@@ -124,13 +125,24 @@ void StreamTarget::SenderLoop() {
     }
     Send(item);
   }
-  if (headerWritten && !abandoned) WriteStreamTrailer(container);
+  if (headerWritten && connected_ && !abandoned) WriteStreamTrailer(container);
   std::lock_guard<std::mutex> hold(queueLock_);
   senderDone_ = true;
   queueChanged_.notify_all();
 }
 
 void StreamTarget::Send(Queued& item) {
+  if (!connected_ && !Reconnect()) {
+    av_packet_free(&item.packet);  // the file has it; viewers resume at a key frame
+    return;
+  }
+  if (waitForKeyFrame_ && item.type == AVMEDIA_TYPE_VIDEO) {
+    if (!(item.packet->flags & AV_PKT_FLAG_KEY)) {
+      av_packet_free(&item.packet);
+      return;
+    }
+    waitForKeyFrame_ = false;
+  }
   AVStream* track = FirstTrackOfType(container, item.type);
   if (abandoned || !track || !ReadyForPacket(*this, *item.packet, item.type)) {
     av_packet_free(&item.packet);
@@ -141,7 +153,6 @@ void StreamTarget::Send(Queued& item) {
   const int code = av_interleaved_write_frame(container, item.packet);
   av_packet_free(&item.packet);
   if (code >= 0) return;
-  if (code == AVERROR(ETIMEDOUT)) abandoned = true;
   if (index_ < 0) {
     log::ErrLine("Error writing to stream: " + AvErrorText(code));
   } else {
@@ -149,6 +160,55 @@ void StreamTarget::Send(Queued& item) {
     log::ErrLine("Error writing to stream " + std::to_string(index_) + " (" + (url.empty() ? "unknown" : url) +
                  "): " + AvErrorText(code));
   }
+  if (!abandoned) ConnectionLost();
+}
+
+void StreamTarget::ConnectionLost() {
+  connected_ = false;
+  retryDelay_ = kFirstRetryDelay;
+  nextAttempt_ = std::chrono::steady_clock::now() + retryDelay_;
+  log::Debug("Stream " + url_ + ": connection lost, reconnecting in 2.0 s\n");
+}
+
+bool StreamTarget::Reconnect() {
+  if (abandoned || std::chrono::steady_clock::now() < nextAttempt_) return false;
+  ++reconnectAttempt_;
+  log::Debug("Stream " + url_ + ": reconnect attempt " + std::to_string(reconnectAttempt_) + "\n");
+  // A fresh container with the same tracks: the muxer has written its
+  // header to the old connection already.
+  AVFormatContext* fresh = nullptr;
+  bool ok = avformat_alloc_output_context2(&fresh, container->oformat, nullptr, url_.c_str()) >= 0 && fresh;
+  for (unsigned i = 0; ok && i < container->nb_streams; ++i) {
+    AVStream* track = avformat_new_stream(fresh, nullptr);
+    ok = track && avcodec_parameters_copy(track->codecpar, container->streams[i]->codecpar) >= 0;
+    if (ok) track->time_base = container->streams[i]->time_base;
+  }
+  if (ok) {
+    fresh->interrupt_callback = AVIOInterruptCB{&InterruptWhenAbandoned, this};
+    AVDictionary* options = nullptr;
+    av_dict_set(&options, "rw_timeout", kWriteTimeoutUs, 0);
+    ok = avio_open2(&fresh->pb, url_.c_str(), AVIO_FLAG_WRITE, &fresh->interrupt_callback, &options) >= 0;
+    av_dict_free(&options);
+  }
+  // The video track has its configuration since the first key frame.
+  if (ok) ok = avformat_write_header(fresh, nullptr) >= 0;
+  if (!ok) {
+    ReleaseOutputContext(fresh);
+    retryDelay_ = std::min(std::chrono::duration_cast<std::chrono::milliseconds>(retryDelay_ * 1.5), kMaxRetryDelay);
+    nextAttempt_ = std::chrono::steady_clock::now() + retryDelay_;
+    log::Debug(log::Format(256, "Stream %s: reconnect attempt %d failed, next in %.1f s\n", url_.c_str(), reconnectAttempt_,
+                      retryDelay_.count() / 1000.0));
+    return false;
+  }
+  ReleaseOutputContext(container);
+  container = fresh;
+  headerWritten = true;
+  headerPending = false;
+  connected_ = true;
+  waitForKeyFrame_ = true;
+  reconnectAttempt_ = 0;
+  log::Debug("Stream " + url_ + ": reconnected\n");
+  return true;
 }
 
 void StreamTarget::BeginFinish() {
@@ -173,7 +233,8 @@ void StreamTarget::EndFinish(std::chrono::steady_clock::time_point deadline) {
   sender_.join();
 }
 
-std::string StreamTarget::Url() const { return container && container->url ? container->url : ""; }
+// Kept apart from the container, which the sender replaces on a reconnect.
+std::string StreamTarget::Url() const { return url_; }
 
 void SetPrimaryStreamTarget(StreamTarget* target) {
   std::lock_guard<std::mutex> hold(Engine().lock);

@@ -60,9 +60,19 @@ class StreamTarget {
   };
   void SenderLoop();
   void Send(Queued& item);
+  void ConnectionLost();
+  // Tries again once the back-off has passed; true when connected.
+  bool Reconnect();
   int64_t QueuedSpanMsLocked() const;
 
+  std::string url_;
   int index_ = -1;
+  // The sender's own: the connection broke after setup and is being retried.
+  bool connected_ = true;
+  bool waitForKeyFrame_ = false;
+  int reconnectAttempt_ = 0;
+  std::chrono::milliseconds retryDelay_{0};
+  std::chrono::steady_clock::time_point nextAttempt_{};
   std::thread sender_;
   std::mutex queueLock_;                 // guards the fields below
   std::condition_variable queueChanged_;
@@ -114,5 +124,9 @@ constexpr int kStreamFlushMs = 2000;
 constexpr int64_t kMaxQueuedMediaMs = 2000;
 // And never holds more than this many packets (a frozen server).
 constexpr size_t kMaxQueuedPackets = 4096;
+// A broken connection is retried after 2 s, then each wait is 1.5 times the
+// last, up to 30 s, for as long as the recording runs.
+constexpr std::chrono::milliseconds kFirstRetryDelay{2000};
+constexpr std::chrono::milliseconds kMaxRetryDelay{30000};
 
 }  // namespace capmill

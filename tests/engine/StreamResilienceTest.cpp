@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "Fixtures.h"
+#include "LogCapture.h"
 #include "MediaProbe.h"
 #include "RecordingEnvironment.h"
 #include "capmill/capmill.h"
@@ -98,6 +99,40 @@ TEST_F(StreamResilienceTest, AFrozenServerCostsNeitherTheFileNorTheOtherStreamsN
     EXPECT_NEAR(stream.Video()->DurationSeconds(), file.Video()->DurationSeconds(), 1.0) << flv;
     EXPECT_EQ(DecodeErrors(flv), "") << flv;
   }
+}
+
+TEST_F(StreamResilienceTest, AServerThatComesBackGetsTheStreamAgain) {
+  RtmpServer server;
+  ASSERT_TRUE(server.ok());
+  LogCapture logs;
+  const std::string url = server.Url("back");
+  const std::string path = dir_ / "reconnect.mp4";
+  const std::string mic = RecordingEnvironment::MicInput();
+  std::thread recording([&] { qelRecordAndStreamDesktopOne(mic.c_str(), path.c_str(), url.c_str()); });
+  ASSERT_TRUE(WaitUntil([] { return qelGetGlobalTimer() != nullptr; }, std::chrono::seconds(15)));
+  const auto start = Clock::now();
+  std::this_thread::sleep_for(std::chrono::seconds(3));
+  server.Stop();
+  std::this_thread::sleep_for(std::chrono::seconds(4));
+  ASSERT_TRUE(server.Start());
+  ASSERT_TRUE(WaitUntil([&] { return logs.Debug().find(": reconnected\n") != std::string::npos; }, std::chrono::seconds(20)));
+  const double reconnectedAt = std::chrono::duration<double>(Clock::now() - start).count();
+  std::this_thread::sleep_for(std::chrono::seconds(5));
+  qelStopRecording();
+  recording.join();
+
+  const std::string debug = logs.Debug();
+  EXPECT_NE(debug.find("Stream " + url + ": connection lost, reconnecting in 2.0 s\n"), std::string::npos);
+  EXPECT_NE(debug.find("Stream " + url + ": reconnect attempt 1\n"), std::string::npos);
+  const ProbedFile file = ProbeFile(path);
+  ASSERT_TRUE(file.ok);
+  EXPECT_EQ(DecodeErrors(path), "");  // the file never noticed
+  const ProbedFile stream = ProbeFile(server.RecordedFile("back"));
+  ASSERT_TRUE(stream.ok);
+  ASSERT_NE(stream.Video(), nullptr);
+  EXPECT_EQ(DecodeErrors(server.RecordedFile("back")), "");
+  // The second publication runs from the reconnect to the end of the recording.
+  EXPECT_NEAR(stream.Video()->DurationSeconds(), file.Video()->DurationSeconds() - reconnectedAt, 1.0);
 }
 
 }  // namespace

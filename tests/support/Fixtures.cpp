@@ -129,9 +129,19 @@ RtmpServer::RtmpServer() {
                         << "rtmp { server { listen 127.0.0.1:" << port_ << "; chunk_size 4096;\n"
                         << "  application live { live on; record all; record_path " << records_.path()
                         << "; record_unique off; } } }\n";
-  master_ = ChildProcess({"nginx", "-p", root_.path(), "-c", config}, {}, root_ / "stdout.log");
+  Start();
+}
+
+bool RtmpServer::Start() {
+  master_ = ChildProcess({"nginx", "-p", root_.path(), "-c", root_ / "nginx.conf"}, {}, root_ / "stdout.log");
   ok_ = WaitUntil([this] { return RunCommand("bash -c 'exec 3<>/dev/tcp/127.0.0.1/" + std::to_string(port_) + "'") == 0; },
                   kStartTimeout);
+  return ok_;
+}
+
+void RtmpServer::Stop() {
+  Thaw();
+  master_.Stop();
 }
 
 void RtmpServer::Freeze() {

@@ -62,6 +62,10 @@ class RtmpServer {
   // stops reading without closing anything.
   void Freeze();
   void Thaw();
+  // Ends the server, as a crash or a restart would, and starts it again on
+  // the same port and folder.
+  void Stop();
+  bool Start();
 
  private:
   bool ok_ = false;
