@@ -76,6 +76,8 @@ StreamTarget::~StreamTarget() {
 
 void StreamTarget::StartSender(int index) {
   index_ = index;
+  hasVideo_ = FirstTrackOfType(container, AVMEDIA_TYPE_VIDEO) != nullptr;
+  hasAudio_ = FirstTrackOfType(container, AVMEDIA_TYPE_AUDIO) != nullptr;
   sender_ = std::thread([this] { SenderLoop(); });
 }
 
@@ -383,7 +385,7 @@ void RouteTo(const std::vector<StreamTarget*>& targets, AVPacket* packet, AVStre
   std::vector<AVPacket*> copies(targets.size(), nullptr);
   for (size_t i = 0; i < targets.size(); ++i) {
     StreamTarget* target = targets[i];
-    if (!target || !FirstTrackOfType(target->container, source->codecpar->codec_type)) continue;
+    if (!target || !target->Carries(source->codecpar->codec_type)) continue;
     if (!(copies[i] = av_packet_clone(packet)))
       log::ErrLine("Error: Failed to clone packet for stream " + std::to_string(i));
   }

@@ -39,6 +39,9 @@ class StreamTarget {
   std::atomic<bool> abandoned{false};
 
   std::string Url() const;
+  // Whether the target carries a track of the type. Fixed when the sender
+  // starts, so capture threads may ask while the sender replaces its container.
+  bool Carries(AVMediaType type) const { return type == AVMEDIA_TYPE_VIDEO ? hasVideo_ : type == AVMEDIA_TYPE_AUDIO && hasAudio_; }
 
   // Starts the sender; index names the target in reports (-1: the single target).
   void StartSender(int index);
@@ -67,6 +70,8 @@ class StreamTarget {
 
   std::string url_;
   int index_ = -1;
+  bool hasVideo_ = false;
+  bool hasAudio_ = false;
   // The sender's own: the connection broke after setup and is being retried.
   bool connected_ = true;
   bool waitForKeyFrame_ = false;
