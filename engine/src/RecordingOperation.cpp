@@ -3,6 +3,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/FreedMemory.h"
 #include "platform/Log.h"
 #include "src/PellamCapmill.h"
 #include "src/RecordingInputs.h"
@@ -39,8 +40,10 @@ std::vector<std::unique_ptr<StreamTarget>> SetUpStreams(const RecordingOperation
 
 }  // namespace
 
-void RunRecordingOperation(const RecordingOperation& operation, const PellamCapmill& session,
-                           const RecordingRequest& request) {
+namespace {
+
+void RunAndTearDown(const RecordingOperation& operation, const PellamCapmill& session,
+                    const RecordingRequest& request) {
   // Destroyed last: the file closes after every stream has let go of it.
   RecordingInputs inputs;
   std::vector<std::unique_ptr<StreamTarget>> targets;
@@ -53,6 +56,14 @@ void RunRecordingOperation(const RecordingOperation& operation, const PellamCapm
   }
   if (operation.streams != RecordingOperation::Streams::None) ClearStreamTargets();
   targets.clear();
+}
+
+}  // namespace
+
+void RunRecordingOperation(const RecordingOperation& operation, const PellamCapmill& session,
+                           const RecordingRequest& request) {
+  RunAndTearDown(operation, session, request);
+  platform::ReturnFreedMemory();
 }
 
 }  // namespace capmill

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <fstream>
 #include <thread>
 
@@ -58,6 +59,7 @@ TEST_F(RecordingSeriesTest, TwentyRecordingsInARowDecodeAndLeaveNoMemoryBehind) 
     if (i == 0) afterFirst = ResidentKiB();
   }
   const long afterLast = ResidentKiB();
+  std::printf("resident KiB after the first recording %ld, after the last %ld\n", afterFirst, afterLast);
   EXPECT_LT(afterLast - afterFirst, 10 * 1024) << "resident KiB after the first " << afterFirst << ", after the last "
                                                << afterLast;
 }
