@@ -2,7 +2,8 @@
 # Records the same private virtual desktop with capmill and with the ffmpeg
 # command-line tool, one after the other, and prints a comparison table:
 # CPU seconds per recorded second, frames written against frames requested,
-# peak resident memory and the time from the stop to the finished file.
+# peak resident memory, the time from the start to the first frame and the
+# time from the stop to the finished file.
 #
 #   bench/run.sh [ROUNDS] [SECONDS]      (defaults: 3 rounds of 20 s)
 set -euo pipefail
@@ -44,6 +45,24 @@ run_one() {
   echo "$(echo "$user + $sys" | bc -l) $peak $(echo "$done_at - $stopped" | bc -l)"
 }
 
+# first_frame_delay OUT COMMAND...: starts the recorder writing OUT, stops it
+# START_PROBE seconds after its start and prints how much of that time the
+# file lacks: the time from the call to the first frame, measured the same
+# way for both tools.
+START_PROBE=4
+first_frame_delay() {
+  local out=$1; shift
+  rm -f "$out"
+  "$@" >/dev/null 2>&1 </dev/null &
+  local recorder=$!
+  sleep "$START_PROBE"
+  kill -INT "$recorder"
+  wait "$recorder" || true
+  local frames
+  frames=$(ffprobe -v error -select_streams v:0 -count_packets -show_entries stream=nb_read_packets -of csv=p=0 "$out")
+  echo "$START_PROBE - $frames / $FPS" | bc -l
+}
+
 # video_stats FILE: "frames video_seconds file_seconds". Both recorders write
 # each captured frame once, so the video packets are the frames delivered.
 video_stats() {
@@ -58,7 +77,7 @@ printf "Machine: %s, %s cores; %s\n" "$(uname -m)" "$(nproc)" "$(grep -m1 'model
 printf "Settings: x11grab %d fps, libx264 ultrafast CRF %d GOP %d with 2 B-frames, yuv420p, AAC from the same virtual microphone, %d s x %d rounds\n" \
   "$FPS" "$CRF" "$FPS" "$SECONDS_EACH" "$ROUNDS"
 printf "frames/requested: video packets against %d per second of the video track\n\n" "$FPS"
-printf "%-10s %-8s %14s %16s %12s %14s\n" size tool "cpu s/rec s" "frames/requested" "peak MiB" "stop->done s"
+printf "%-10s %-8s %14s %16s %12s %16s %14s\n" size tool "cpu s/rec s" "frames/requested" "peak MiB" "call->1st frame s" "stop->done s"
 
 for size in 1280x720 1920x1080; do
   width=${size%x*}; height=${size#*x}
@@ -69,19 +88,20 @@ for size in 1280x720 1920x1080; do
     for tool in capmill ffmpeg; do
       out="$WORK/$tool.mp4"
       if [ "$tool" = capmill ]; then
-        result=$(run_one capmill "capmill: recording" "$out" \
-          "$CAPMILL" record "$out" --fps "$FPS" --crf "$CRF" --size "$size")
+        command=("$CAPMILL" record "$out" --fps "$FPS" --crf "$CRF" --size "$size")
+        result=$(run_one capmill "capmill: recording" "$out" "${command[@]}")
       else
         # The engine's encoder settings (a key frame every second, two
         # B-frames), each captured frame written once as capmill does, and
         # input queues deep enough that ffmpeg's screen input is not starved
         # by the microphone (with its defaults it keeps about a quarter of
         # the screen frames and repeats them).
-        result=$(run_one ffmpeg "Output #0" "$out" \
-          ffmpeg -nostdin -y -thread_queue_size 64 -f x11grab -framerate "$FPS" -video_size "$size" -i "$DISPLAY" \
-          -thread_queue_size 64 -f pulse -i mic -c:v libx264 -preset ultrafast -crf "$CRF" -g "$FPS" -bf 2 \
+        command=(ffmpeg -nostdin -y -thread_queue_size 64 -f x11grab -framerate "$FPS" -video_size "$size" -i "$DISPLAY"
+          -thread_queue_size 64 -f pulse -i mic -c:v libx264 -preset ultrafast -crf "$CRF" -g "$FPS" -bf 2
           -pix_fmt yuv420p -fps_mode passthrough -c:a aac -b:a 128k "$out")
+        result=$(run_one ffmpeg "Output #0" "$out" "${command[@]}")
       fi
+      sum[$tool.start]=$(echo "${sum[$tool.start]:-0} + $(first_frame_delay "$out" "${command[@]}")" | bc -l)
       read -r cpu peak stop <<<"$result"
       read -r frames video duration <<<"$(video_stats "$out")"
       requested=$(echo "$video * $FPS" | bc -l)
@@ -92,13 +112,15 @@ for size in 1280x720 1920x1080; do
     done
   done
   for tool in capmill ffmpeg; do
-    printf "%-10s %-8s %14.3f %16.3f %12.1f %14.2f\n" "$size" "$tool" \
+    printf "%-10s %-8s %14.3f %16.3f %12.1f %16.2f %14.2f\n" "$size" "$tool" \
       "$(echo "${sum[$tool.cpu]} / $ROUNDS" | bc -l)" "$(echo "${sum[$tool.frames]} / $ROUNDS" | bc -l)" \
-      "$(echo "${sum[$tool.peak]} / $ROUNDS" | bc -l)" "$(echo "${sum[$tool.stop]} / $ROUNDS" | bc -l)"
+      "$(echo "${sum[$tool.peak]} / $ROUNDS" | bc -l)" "$(echo "${sum[$tool.start]} / $ROUNDS" | bc -l)" \
+      "$(echo "${sum[$tool.stop]} / $ROUNDS" | bc -l)"
   done
-  printf "%-10s %-8s %14.2f %16.2f %12.2f %14.2f\n\n" "$size" "ratio" \
+  printf "%-10s %-8s %14.2f %16.2f %12.2f %16.2f %14.2f\n\n" "$size" "ratio" \
     "$(echo "${sum[capmill.cpu]} / ${sum[ffmpeg.cpu]}" | bc -l)" "$(echo "${sum[capmill.frames]} / ${sum[ffmpeg.frames]}" | bc -l)" \
-    "$(echo "${sum[capmill.peak]} / ${sum[ffmpeg.peak]}" | bc -l)" "$(echo "${sum[capmill.stop]} / ${sum[ffmpeg.stop]}" | bc -l)"
+    "$(echo "${sum[capmill.peak]} / ${sum[ffmpeg.peak]}" | bc -l)" "$(echo "${sum[capmill.start]} / ${sum[ffmpeg.start]}" | bc -l)" \
+    "$(echo "${sum[capmill.stop]} / ${sum[ffmpeg.stop]}" | bc -l)"
   unset sum
   stop_virtual_session
 done

@@ -13,6 +13,9 @@ constexpr const char kPulseFragmentBytes[] = "4096";
 // The grabber's stream is fully described by its header; probing it for the
 // default five seconds (or 42 MB of frames) only delays the recording's start.
 constexpr const char kGrabberAnalyzeUs[] = "200000";
+// A PulseAudio source's format is known once it is open; the default
+// analysis reads almost two seconds of sound before the recording may start.
+constexpr const char kPulseAnalyzeUs[] = "1000";
 
 // The friendly name is the source's description; its own name is accepted too.
 // An unknown name is passed on unchanged so that opening it fails.
@@ -36,7 +39,7 @@ DeviceInput MapCaptureDevice(const std::string& formatName, const std::string& i
     // and an empty source name would silently open the default source.
     if (inputName.rfind(kAudioPrefix, 0) != 0) return {"pulse", "?" + inputName, {}};
     const std::string source = ResolveAudioSource(inputName.substr(sizeof(kAudioPrefix) - 1));
-    return {"pulse", source.empty() ? std::string("default") : source, {{"fragment_size", kPulseFragmentBytes}}};
+    return {"pulse", source.empty() ? std::string("default") : source, {{"fragment_size", kPulseFragmentBytes}, {"analyzeduration", kPulseAnalyzeUs}}};
   }
   return {formatName, inputName, {}};
 }

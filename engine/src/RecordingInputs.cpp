@@ -1,5 +1,8 @@
 #include "src/RecordingInputs.h"
 
+#include <exception>
+#include <future>
+
 #include "src/Output.h"
 #include "src/PellamCapmill.h"
 
@@ -17,8 +20,23 @@ void OpenInputs(RecordingInputs& inputs, const PellamCapmill& session, const std
   MediaInput& screen = *inputs.screen;
   screen.requestedWidth = session.width;
   screen.requestedHeight = session.height;
-  screen.OpenDevice("gdigrab", "desktop");
-  screen.OpenDecoder(AVMEDIA_TYPE_VIDEO);
+  // The two devices take their time to open and describe themselves; they
+  // do it side by side so that the recording starts when the user asks.
+  std::future<void> screenOpened = std::async(std::launch::async, [&screen] {
+    screen.OpenDevice("gdigrab", "desktop");
+    screen.OpenDecoder(AVMEDIA_TYPE_VIDEO);
+  });
+  std::exception_ptr audioFailure;
+  if (audioInput) {
+    try {
+      inputs.audio->OpenDevice("dshow", *audioInput);
+      inputs.audio->OpenDecoder(AVMEDIA_TYPE_AUDIO);
+    } catch (...) {
+      audioFailure = std::current_exception();
+    }
+  }
+  screenOpened.get();  // the screen's failure is reported first, as before
+  if (audioFailure) std::rethrow_exception(audioFailure);
   OpenOutput(screen, session.outputPath);
   AVDictionary* options = VideoEncoderOptions(session.crfText);
   try {
@@ -31,8 +49,6 @@ void OpenInputs(RecordingInputs& inputs, const PellamCapmill& session, const std
 
   if (audioInput) {
     MediaInput& audio = *inputs.audio;
-    audio.OpenDevice("dshow", *audioInput);
-    audio.OpenDecoder(AVMEDIA_TYPE_AUDIO);
     OpenOutput(audio, session.outputPath);
     OpenEncoder(audio, nullptr);
   }
