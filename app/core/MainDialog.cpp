@@ -29,7 +29,6 @@ constexpr int kDeviceListRoom = 20;
 constexpr int kStatsPeriodMs = 2000;
 constexpr int kDefaultCameraSize = 200;
 constexpr char kDefaultFileName[] = "UntitledRec";
-const QColor kStartFace(169, 202, 245);
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 
@@ -60,7 +59,7 @@ void CMainDlg::OnInitDialog() {
   setWindowTitle(kProductName);
   setWindowIcon(QIcon(":/orvex/orvex.png"));
   ControlAs<QLineEdit>(IDC_FILE_NAME)->setText(kDefaultFileName);
-  Control(IDC_START_STOP)->setStyleSheet(QString("background-color: %1;").arg(kStartFace.name()));
+  PaintStartStopButton(false);
 
   tray_ = std::make_unique<CSystemTray>([this] {
     return TrayMenuItems(controller_->trayIdle(), controller_->streamingActive(), services_.engine.IsRecordingPaused());

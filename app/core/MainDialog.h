@@ -158,6 +158,8 @@ class CMainDlg : public QMainWindow, private orvex::RecordingHost {
   bool PlaybackTicked() const override;
   bool StreamingTicked() const override;
   void ShowRecordingState(bool recording) override;
+  // The Start/Stop button's caption and face colour.
+  void PaintStartStopButton(bool recording);
   void SetStatusPane(int pane, const std::string& text) override { SetPaneText(pane, QString::fromStdString(text)); }
   void ApplyRecordingDefaults(const orvex::RecordingDefaults& defaults) override { defaults_ = defaults; }
   void RestartApplication() override;

@@ -122,10 +122,14 @@ std::optional<bool> CMainDlg::KeepCameraSizeIfConfirmed() {
 bool CMainDlg::PlaybackTicked() const { return ControlAs<QCheckBox>(IDC_PLAYBACK)->isChecked(); }
 bool CMainDlg::StreamingTicked() const { return ControlAs<QCheckBox>(IDC_STREAMING)->isChecked(); }
 
-void CMainDlg::ShowRecordingState(bool recording) {
+void CMainDlg::PaintStartStopButton(bool recording) {
   auto* button = ControlAs<QPushButton>(IDC_START_STOP);
   button->setText(recording ? kStopCaption : kStartCaption);
   button->setStyleSheet(QString("background-color: %1;").arg((recording ? kStopFace : kStartFace).name()));
+}
+
+void CMainDlg::ShowRecordingState(bool recording) {
+  PaintStartStopButton(recording);
   Control(IDC_CAMERA_SIZE)->setEnabled(!recording);
   DebugOutput(recording ? "Camera size edit box disabled during recording\n"
                         : "Camera size edit box re-enabled after recording stopped\n");

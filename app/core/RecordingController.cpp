@@ -110,7 +110,8 @@ void RecordingController::BeginRecording() {
   }
   startedFromBackground = false;
   host_.ConfirmCameraSize();
-  if (!Settings(store_).ReadText("FolderPath") || Settings(store_).ReadText("FolderPath")->size() > 99)
+  // A folder the store cannot give back (missing, or over 99 characters) means the user may not see where it goes.
+  if (const auto folder = Settings(store_).ReadText("FolderPath"); !folder || folder->size() > 99)
     notifier_.ShowBalloon("Orvex", "Recording running in background..", Notifier::Icon::None, kBalloonMs);
 
   trayIdle_ = false;
