@@ -2,9 +2,13 @@
 // "desktop" and "dshow" on "audio=NAME".
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
+
+struct AVFormatContext;
 
 namespace capmill::platform {
 
@@ -17,5 +21,11 @@ struct DeviceInput {
 // Maps a design device onto this platform's device. Unknown format names map
 // to themselves, so the lookup fails with the design's message.
 DeviceInput MapCaptureDevice(const std::string& formatName, const std::string& inputName);
+
+// How long ago the first sample of a packet with this timestamp was captured,
+// for devices that stamp their packets with the wall clock (PulseAudio: the
+// time of reading minus the source's latency); nullopt when the device gives
+// no such time.
+std::optional<int64_t> CaptureAgeUs(const AVFormatContext* device, int64_t pts);
 
 }  // namespace capmill::platform

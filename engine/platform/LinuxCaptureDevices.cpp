@@ -1,4 +1,10 @@
 #include <cstdlib>
+#include <cstring>
+
+extern "C" {
+#include <libavformat/avformat.h>
+#include <libavutil/time.h>
+}
 
 #include "platform/CaptureDevices.h"
 #include "platform/DeviceLists.h"
@@ -42,6 +48,14 @@ DeviceInput MapCaptureDevice(const std::string& formatName, const std::string& i
     return {"pulse", source.empty() ? std::string("default") : source, {{"fragment_size", kPulseFragmentBytes}, {"analyzeduration", kPulseAnalyzeUs}}};
   }
   return {formatName, inputName, {}};
+}
+
+std::optional<int64_t> CaptureAgeUs(const AVFormatContext* device, int64_t pts) {
+  // The pulse device stamps in microseconds of av_gettime() (its "wallclock"
+  // option, on by default).
+  if (!device || !device->iformat || std::strcmp(device->iformat->name, "pulse") != 0 || pts == AV_NOPTS_VALUE)
+    return std::nullopt;
+  return av_gettime() - pts;
 }
 
 }  // namespace capmill::platform

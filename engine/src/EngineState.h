@@ -32,6 +32,13 @@ struct RecordingClock {
 int64_t NowTicks();
 constexpr int64_t kTicksPerMs = 10000;
 
+// The audio delay a recording starts with. It is what makes up for the
+// capture device's own buffering: the audio track is placed by the capture
+// times the device reports, shifted by this much, so that at the default the
+// sound and the picture of one moment meet, and a larger delay moves the
+// picture later against the sound.
+constexpr int kDefaultAudioDelayMs = 500;
+
 struct EngineState {
     // Set by the exports, read at the start of a recording; under lock.
   std::string frameRateText = "10";
@@ -39,8 +46,8 @@ struct EngineState {
   int outputWidth = 640;
   int outputHeight = 480;
 
-  std::atomic<int> audioDelayConfiguredMs{500};
-  std::atomic<int> audioDelayCurrentMs{500};
+  std::atomic<int> audioDelayConfiguredMs{kDefaultAudioDelayMs};
+  std::atomic<int> audioDelayCurrentMs{kDefaultAudioDelayMs};
   std::atomic<bool> stopRequested{false};
 
   // Everything below is guarded by lock (EngineLock).

@@ -107,8 +107,22 @@ void MediaInput::OpenDevice(const std::string& formatName, const std::string& in
     throw CaptureError("Unable to find media format :" + inputName);
 }
 
+// A capture device describes its streams when it opens; probing it would
+// only wait for its first packets (PulseAudio's can take over a second).
+static bool DescribedOnOpen(const AVFormatContext* context) {
+  const AVClass* deviceClass = context->iformat ? context->iformat->priv_class : nullptr;
+  if (!deviceClass || (context->ctx_flags & AVFMTCTX_NOHEADER) || context->nb_streams == 0) return false;
+  if (deviceClass->category != AV_CLASS_CATEGORY_DEVICE_VIDEO_INPUT &&
+      deviceClass->category != AV_CLASS_CATEGORY_DEVICE_AUDIO_INPUT)
+    return false;
+  for (unsigned i = 0; i < context->nb_streams; ++i)
+    if (context->streams[i]->codecpar->codec_id == AV_CODEC_ID_NONE) return false;
+  return true;
+}
+
 void MediaInput::OpenDecoder(AVMediaType type) {
-  if (avformat_find_stream_info(ifmt_ctx, nullptr) < 0) throw CaptureError("Error in Finding Stream");
+  if (!DescribedOnOpen(ifmt_ctx) && avformat_find_stream_info(ifmt_ctx, nullptr) < 0)
+    throw CaptureError("Error in Finding Stream");
   streamIndex = -1;
   for (unsigned i = 0; i < ifmt_ctx->nb_streams; ++i) {
     if (ifmt_ctx->streams[i]->codecpar->codec_type == type) {

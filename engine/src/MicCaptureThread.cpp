@@ -1,15 +1,16 @@
 #include <algorithm>
+#include <optional>
 #include <vector>
 
+#include "platform/CaptureDevices.h"
 #include "platform/Log.h"
+#include "src/AudioTimeline.h"
 #include "src/CaptureThreads.h"
 #include "src/ResourceMonitor.h"
 #include "src/StreamTargets.h"
 
 namespace capmill {
 namespace {
-
-constexpr int64_t kMaxAudioLeadMs = 150;
 
 // Reports that differ between the running loop and the final flush.
 struct PacketTexts {
@@ -103,45 +104,103 @@ void EncodeWholeFrames(MediaInput& input, int64_t& samplesSent, bool flushing) {
   }
 }
 
-// How many of the decoded frame's samples to keep: the audio must not run
-// more than kMaxAudioLeadMs ahead of the recording clock. A device that hands
-// over audio buffered before the recording started (or delivers faster than
-// real time) would otherwise push the sound ahead of the picture; the oldest
-// surplus samples are dropped.
-int SamplesWithinClock(MediaInput& input, int64_t samplesKept) {
-  const int n = input.decodedFrame->nb_samples;
-  const int rate = input.av_cntx_in->sample_rate;
-  if (rate <= 0) return n;
-  int64_t recordedMs;
-  {
-    std::lock_guard<std::mutex> hold(Engine().lock);
-    const RecordingClock* clock = Engine().activeClock ? Engine().activeClock : input.clock;
-    recordedMs = (NowTicks() - clock->start) / kTicksPerMs - clock->pausedTotalMs;
-  }
-  const int64_t allowed = (recordedMs + kMaxAudioLeadMs) * rate / 1000 - samplesKept;
-  return static_cast<int>(std::clamp<int64_t>(allowed, 0, n));
+// The decoded frame's capture time on the recording clock (pauses taken
+// out), when the device tells it.
+std::optional<double> CaptureTimeMs(MediaInput& input) {
+  const std::optional<int64_t> ageUs = platform::CaptureAgeUs(input.ifmt_ctx, input.decodedFrame->pts);
+  if (!ageUs) return std::nullopt;
+  std::lock_guard<std::mutex> hold(Engine().lock);
+  const RecordingClock* clock = Engine().activeClock ? Engine().activeClock : input.clock;
+  const int64_t captured = NowTicks() - *ageUs * (kTicksPerMs / 1000);
+  return static_cast<double>(captured - clock->start) / kTicksPerMs - static_cast<double>(clock->pausedTotalMs);
 }
 
-// Resamples the last `count` samples of the decoded frame into the FIFO and
-// encodes every whole frame it then holds.
-void ProcessDecodedFrame(MediaInput& input, int count, int64_t& samplesSent) {
+// Owns `count` samples of silence in the encoder's format.
+class Silence : public SampleBuffer {
+ public:
+  Silence(const AVCodecContext* encoder, int count)
+      : SampleBuffer(encoder->ch_layout.nb_channels, count, encoder->sample_fmt) {
+    av_samples_set_silence(data(), 0, count, encoder->ch_layout.nb_channels, encoder->sample_fmt);
+  }
+};
+
+// Appends silence to the FIFO, in pieces of at most a second.
+void FifoWriteSilence(MediaInput& input, int64_t count) {
+  const int piece = std::max(1, input.encoderContext->sample_rate);
+  while (count > 0) {
+    const int n = static_cast<int>(std::min<int64_t>(count, piece));
+    Silence silence(input.encoderContext, n);
+    FifoWrite(input, silence.data(), n);
+    count -= n;
+  }
+}
+
+// Puts silence ahead of everything the FIFO holds.
+void FifoPrependSilence(MediaInput& input, int64_t count) {
+  const int held = av_audio_fifo_size(input.audioFifo);
+  SampleBuffer heldSamples(input.encoderContext->ch_layout.nb_channels, std::max(1, held),
+                           input.encoderContext->sample_fmt);
+  if (held > 0 && av_audio_fifo_read(input.audioFifo, reinterpret_cast<void**>(heldSamples.data()), held) < held)
+    throw CaptureError("Could not write data to FIFOn");
+  FifoWriteSilence(input, count);
+  if (held > 0) FifoWrite(input, heldSamples.data(), held);
+}
+
+// Where the track stands: samples encoded, waiting in the FIFO and inside
+// the resampler.
+int64_t QueuedSamples(MediaInput& input, int64_t samplesSent) {
+  return samplesSent + av_audio_fifo_size(input.audioFifo) +
+         std::max<int64_t>(0, swr_get_delay(input.resampler, input.encoderContext->sample_rate));
+}
+
+// The timeline found where the held sound begins: drop what came before
+// the start, put silence ahead of the rest.
+void ApplyHeldStep(MediaInput& input, const AudioTimeline::Step& step) {
+  if (step.dropHeld > 0)
+    av_audio_fifo_drain(input.audioFifo,
+                        static_cast<int>(std::min<int64_t>(step.dropHeld, av_audio_fifo_size(input.audioFifo))));
+  if (step.leadSilence > 0) FifoPrependSilence(input, step.leadSilence);
+}
+
+// Places the decoded frame on the timeline: drops or pads as the timeline
+// says, resamples what stays into the FIFO and encodes every whole frame it
+// then holds (none while the device's start is still being found).
+void ProcessDecodedFrame(MediaInput& input, AudioTimeline& timeline, int& compensation, int64_t& samplesSent) {
   AVCodecContext* encoder = input.encoderContext;
   AVFrame* decoded = input.decodedFrame;
   input.output->SetStartTimeOnce(input.outputStream->index, decoded->pts);
 
-  const AVSampleFormat format = static_cast<AVSampleFormat>(decoded->format);
-  const int channels = decoded->ch_layout.nb_channels;
-  const int skip = decoded->nb_samples - count;
-  const int planes = av_sample_fmt_is_planar(format) ? channels : 1;
-  const int skipBytes = skip * av_get_bytes_per_sample(format) * (planes == 1 ? channels : 1);
-  std::vector<const uint8_t*> source(planes);
-  for (int i = 0; i < planes; ++i) source[i] = decoded->extended_data[i] + skipBytes;
+  const int n = decoded->nb_samples;
+  const AudioTimeline::Step step = timeline.Place(CaptureTimeMs(input), n, QueuedSamples(input, samplesSent));
+  int skip = step.skip;
+  const int held = av_audio_fifo_size(input.audioFifo);
+  if (step.dropHeld > held)  // the rest of what came before the start is in this frame
+    skip = static_cast<int>(std::min<int64_t>(n, skip + step.dropHeld - held));
+  ApplyHeldStep(input, step);
+  if (step.silence > 0) FifoWriteSilence(input, step.silence);
+  // A compensation lasts for its distance only: renew it with every frame.
+  // The resampler is switched into resampling by the first one; sound that
+  // never needs one keeps the plain conversion.
+  if ((step.compensationPerSecond != 0 || compensation != 0) &&
+      swr_set_compensation(input.resampler, step.compensationPerSecond, encoder->sample_rate) >= 0)
+    compensation = step.compensationPerSecond;
 
-  const int capacity = std::max(count, swr_get_out_samples(input.resampler, count));
-  SampleBuffer converted(encoder->ch_layout.nb_channels, capacity, encoder->sample_fmt);
-  const int convertedCount = swr_convert(input.resampler, converted.data(), capacity, source.data(), count);
-  // Only what the resampler produced is real audio.
-  if (convertedCount > 0) FifoWrite(input, converted.data(), convertedCount);
+  const int count = n - skip;
+  if (count > 0) {
+    const AVSampleFormat format = static_cast<AVSampleFormat>(decoded->format);
+    const int channels = decoded->ch_layout.nb_channels;
+    const int planes = av_sample_fmt_is_planar(format) ? channels : 1;
+    const int skipBytes = skip * av_get_bytes_per_sample(format) * (planes == 1 ? channels : 1);
+    std::vector<const uint8_t*> source(planes);
+    for (int i = 0; i < planes; ++i) source[i] = decoded->extended_data[i] + skipBytes;
+
+    const int capacity = std::max(count, swr_get_out_samples(input.resampler, count));
+    SampleBuffer converted(encoder->ch_layout.nb_channels, capacity, encoder->sample_fmt);
+    const int convertedCount = swr_convert(input.resampler, converted.data(), capacity, source.data(), count);
+    // Only what the resampler produced is real audio.
+    if (convertedCount > 0) FifoWrite(input, converted.data(), convertedCount);
+  }
+  if (step.hold) return;
 
   av_packet_unref(input.outputPacket);
   av_frame_free(&input.convertedFrame);
@@ -201,7 +260,8 @@ void EndMicCapture(MediaInput& input, int64_t& samplesSent) {
 void RunMicCapture(MediaInput& input) {
   log::ErrLine("Audio thread starting...");
   int64_t samplesSent = 0;
-  int64_t samplesKept = 0;
+  AudioTimeline timeline(input.encoderContext->sample_rate, kDefaultAudioDelayMs);
+  int compensation = 0;
   CaptureReader reader("audio");
   while (!Engine().stopRequested) {
     const CaptureReader::Result read = reader.Read(input);
@@ -233,12 +293,11 @@ void RunMicCapture(MediaInput& input) {
         log::ErrLine("Error during decoding");
         break;
       }
-      const int keep = SamplesWithinClock(input, samplesKept);
-      samplesKept += keep;
-      if (keep > 0) ProcessDecodedFrame(input, keep, samplesSent);
+      ProcessDecodedFrame(input, timeline, compensation, samplesSent);
     }
     av_packet_unref(input.inputPacket);
   }
+  ApplyHeldStep(input, timeline.Settle());
   EndMicCapture(input, samplesSent);
 }
 

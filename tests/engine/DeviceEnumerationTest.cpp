@@ -57,7 +57,8 @@ TEST(DeviceEnumeration, ListsSourcesWithoutMonitorsAndRecordsTheDefault) {
 
     TempDir dir;
     const std::string path = dir / "default.mp4";
-    ASSERT_TRUE(RecordFor([&] { qelRecordScreenWithAudio(path.c_str(), text.c_str()); }, 1.5).started);
+    // The sine source hands over its sound in blocks of two seconds.
+    ASSERT_TRUE(RecordFor([&] { qelRecordScreenWithAudio(path.c_str(), text.c_str()); }, 3).started);
     EXPECT_GT(ToneShare(DecodeAudio(path), tone), 0.5) << description;
   }
 }

@@ -7,6 +7,7 @@
 
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 namespace testsupport {
 namespace {
@@ -94,11 +95,20 @@ VirtualMicrophone::VirtualMicrophone(bool extraSource) {
   if (ok_) {
     Pactl("set-default-source mic");
     ::setenv("PULSE_SERVER", ("unix:" + server_).c_str(), 1);
+    // A null sink nobody listens to closely renders in blocks of up to two
+    // seconds, so the first recording stream on it would wait that long for
+    // sound. A quiet listener keeps it rendering in small steps, so the
+    // microphone answers at once, as a real one does.
+    listener_ = ChildProcess({"parec", "--raw", "--latency-msec=20", "-d", "tone.monitor"},
+                             {"PULSE_SERVER=unix:" + server_}, "/dev/null");
+    // The sink takes up the small steps when its current block ends.
+    std::this_thread::sleep_for(std::chrono::milliseconds(2100));
   }
 }
 
 VirtualMicrophone::~VirtualMicrophone() {
   ::unsetenv("PULSE_SERVER");
+  listener_.Stop();
   daemon_.Stop();
 }
 

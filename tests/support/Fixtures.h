@@ -45,6 +45,7 @@ class VirtualMicrophone {
   TempDir runtime_;
   std::string server_;
   ChildProcess daemon_;
+  ChildProcess listener_;
 };
 
 // A private nginx with the RTMP module on a free loopback port, recording

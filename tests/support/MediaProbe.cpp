@@ -120,6 +120,7 @@ double ToneShare(const std::vector<float>& samples, double frequencyHz, int samp
   // Goertzel power at the frequency against the total power, per block of
   // about 93 ms (a pause may jump the tone's phase), averaged over the blocks.
   constexpr size_t kBlock = 4096;
+  constexpr double kSilentBlockEnergy = 1e-6;
   if (samples.size() < kBlock) return 0;
   const double coefficient = 2 * std::cos(2 * M_PI * frequencyHz / sampleRate);
   double shareSum = 0;
@@ -133,9 +134,43 @@ double ToneShare(const std::vector<float>& samples, double frequencyHz, int samp
       total += static_cast<double>(samples[i]) * samples[i];
     }
     const double power = s1 * s1 + s2 * s2 - coefficient * s1 * s2;
-    shareSum += total > 0 ? 2 * power / (kBlock * total) : 0;
+    if (total > kSilentBlockEnergy) shareSum += 2 * power / (kBlock * total);
+    else --blocks;  // the silence before the first sound, or of a lost device
   }
-  return shareSum / blocks;
+  return blocks > 0 ? shareSum / blocks : 0;
+}
+
+namespace {
+constexpr size_t kSoundBlock = 4096;
+// Whether each block of the sound carries any.
+std::vector<bool> SoundedBlocks(const std::vector<float>& samples) {
+  std::vector<bool> sounded;
+  for (size_t start = 0; start + kSoundBlock <= samples.size(); start += kSoundBlock) {
+    double total = 0;
+    for (size_t i = start; i < start + kSoundBlock; ++i) total += static_cast<double>(samples[i]) * samples[i];
+    sounded.push_back(total > 1e-6);
+  }
+  return sounded;
+}
+}  // namespace
+
+double FirstSoundSeconds(const std::vector<float>& samples, int sampleRate) {
+  // Find the block, then the first sample in it that is not silent.
+  const std::vector<bool> sounded = SoundedBlocks(samples);
+  for (size_t block = 0; block < sounded.size(); ++block) {
+    if (!sounded[block]) continue;
+    for (size_t i = block > 0 ? (block - 1) * kSoundBlock : 0; i < samples.size(); ++i)
+      if (std::abs(samples[i]) > 1e-4) return static_cast<double>(i) / sampleRate;
+  }
+  return -1;
+}
+
+int SilentBlocksInside(const std::vector<float>& samples) {
+  const std::vector<bool> sounded = SoundedBlocks(samples);
+  const auto first = std::find(sounded.begin(), sounded.end(), true);
+  const auto last = std::find(sounded.rbegin(), sounded.rend(), true);
+  if (first == sounded.end()) return 0;
+  return static_cast<int>(std::count(first, last.base(), false));
 }
 
 }  // namespace testsupport

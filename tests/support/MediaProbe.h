@@ -40,8 +40,14 @@ std::string DecodeErrors(const std::string& path, int* videoFrames = nullptr);
 
 // The first audio track as mono float samples at 44100 Hz.
 std::vector<float> DecodeAudio(const std::string& path);
-// Root mean square of the samples, and the share of it at frequencyHz.
+// Root mean square of the samples, and the share of it at frequencyHz (in
+// the blocks that are not silent).
 double Rms(const std::vector<float>& samples);
 double ToneShare(const std::vector<float>& samples, double frequencyHz, int sampleRate = 44100);
+// Where the first block of about 93 ms that is not silent begins, in seconds
+// from the first sample (-1 when all is silent); and how many silent blocks
+// lie between the first and the last that are not: a hole in the sound.
+double FirstSoundSeconds(const std::vector<float>& samples, int sampleRate = 44100);
+int SilentBlocksInside(const std::vector<float>& samples);
 
 }  // namespace testsupport
