@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <set>
+#include <thread>
 #include <fstream>
 #include <sstream>
 
@@ -173,3 +174,29 @@ TEST(ExportedSymbols, OnlyTheQelFunctionsAreExported) {
 }
 
 }  // namespace
+
+// A recording holds what happened from the moment it was asked for: stopped
+// 4 s after the call, it holds nearly 4 s of pictures. (Timing is judged in
+// the plain build only: sanitizers slow the start several times over.)
+TEST_F(ExportsTest, RecordingStartsWhenAsked) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "start timing is measured in the plain build";
+#endif
+  const std::string mic = RecordingEnvironment::MicInput();
+  for (int run = 0; run < 6; ++run) {
+    const bool withAudio = run < 5;
+    const std::string path = dir_ / ("start" + std::to_string(run) + ".mp4");
+    std::thread worker([&] {
+      if (withAudio) qelRecordScreenWithAudio(path.c_str(), mic.c_str());
+      else qelRecordScreen(path.c_str());
+    });
+    std::this_thread::sleep_for(std::chrono::seconds(4));
+    qelStopRecording();
+    worker.join();
+    const ProbedFile file = ProbeFile(path);
+    ASSERT_TRUE(file.ok) << path;
+    ASSERT_NE(file.Video(), nullptr);
+    // 40 frames at 10 fps; the grabber's first comes one interval in.
+    EXPECT_GE(file.Video()->pts.size(), withAudio ? 36u : 37u) << (withAudio ? "with" : "without") << " audio";
+  }
+}
