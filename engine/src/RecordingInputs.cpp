@@ -1,8 +1,10 @@
 #include "src/RecordingInputs.h"
 
+#include <chrono>
 #include <exception>
 #include <future>
 
+#include "platform/Log.h"
 #include "src/Output.h"
 #include "src/PellamCapmill.h"
 
@@ -11,9 +13,15 @@ namespace {
 
 constexpr const char kAudioInputFrameRate[] = "24";
 
+// Milliseconds since `since`, for the set-up timing line of the debug channel.
+long long MsSince(std::chrono::steady_clock::time_point since) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - since).count();
+}
+
 }  // namespace
 
 void OpenInputs(RecordingInputs& inputs, const PellamCapmill& session, const std::string* audioInput) {
+  const auto begun = std::chrono::steady_clock::now();
   inputs.screen.emplace(inputs.videoKind, session.frameRateText);
   if (audioInput) inputs.audio.emplace(inputs.audioKind, kAudioInputFrameRate);
 
@@ -37,6 +45,7 @@ void OpenInputs(RecordingInputs& inputs, const PellamCapmill& session, const std
   }
   screenOpened.get();  // the screen's failure is reported first, as before
   if (audioFailure) std::rethrow_exception(audioFailure);
+  const long long devicesMs = MsSince(begun);
   OpenOutput(screen, session.outputPath);
   AVDictionary* options = VideoEncoderOptions(session.crfText);
   try {
@@ -52,9 +61,14 @@ void OpenInputs(RecordingInputs& inputs, const PellamCapmill& session, const std
     OpenOutput(audio, session.outputPath);
     OpenEncoder(audio, nullptr);
   }
+  const long long encodersMs = MsSince(begun) - devicesMs;
   WriteHeader(screen);
   SetupScaler(screen);
   if (audioInput) SetupResampler(*inputs.audio);
+  // Where the time between the call and the first frame goes.
+  const long long totalMs = MsSince(begun);
+  log::Debug(log::Format(160, "Inputs ready in %lld ms: devices %lld ms, encoders %lld ms, header %lld ms\n", totalMs,
+                         devicesMs, encodersMs, totalMs - devicesMs - encodersMs));
 }
 
 }  // namespace capmill
