@@ -1,0 +1,73 @@
+// The arithmetic of mixing music into microphone samples, per sample format.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "capmill/capmill.h"
+#include "src/MusicMixing.h"
+
+using capmill::MixMusicSamples;
+
+namespace {
+
+class MusicMixing : public testing::Test {
+ protected:
+  void TearDown() override { qelSetMusicVolume(30); }
+};
+
+template <typename Sample>
+std::vector<Sample> MixPacked(std::vector<Sample> mic, std::vector<Sample> music, int channels, AVSampleFormat format) {
+  uint8_t* destination[] = {reinterpret_cast<uint8_t*>(mic.data())};
+  uint8_t* source[] = {reinterpret_cast<uint8_t*>(music.data())};
+  MixMusicSamples(destination, source, static_cast<int>(mic.size()) / channels, channels, format);
+  return mic;
+}
+
+}  // namespace
+
+TEST_F(MusicMixing, SixteenBitSumsAreClampedAndProductsTruncatedTowardZero) {
+  qelSetMusicVolume(100);
+  EXPECT_EQ(MixPacked<int16_t>({30000, -30000}, {20000, -20000}, 2, AV_SAMPLE_FMT_S16),
+            (std::vector<int16_t>{32767, -32768}));
+  qelSetMusicVolume(50);
+  EXPECT_EQ(MixPacked<int16_t>({100, 100}, {3, -3}, 2, AV_SAMPLE_FMT_S16), (std::vector<int16_t>{101, 99}));
+  // Any format other than the float ones is taken as 16-bit.
+  EXPECT_EQ(MixPacked<int16_t>({100, 100}, {3, -3}, 1, AV_SAMPLE_FMT_S32), (std::vector<int16_t>{101, 99}));
+}
+
+TEST_F(MusicMixing, FloatSumsAreClamped) {
+  qelSetMusicVolume(100);
+  EXPECT_EQ(MixPacked<float>({0.75f, -0.75f, 0.25f, 0}, {0.5f, -0.5f, 0.25f, 0}, 2, AV_SAMPLE_FMT_FLT),
+            (std::vector<float>{1.0f, -1.0f, 0.5f, 0}));
+  EXPECT_EQ(MixPacked<double>({0.75, -0.75}, {0.5, -0.5}, 1, AV_SAMPLE_FMT_DBL), (std::vector<double>{1.0, -1.0}));
+  qelSetMusicVolume(50);
+  EXPECT_EQ(MixPacked<float>({0.25f}, {0.5f}, 1, AV_SAMPLE_FMT_FLT), (std::vector<float>{0.5f}));
+}
+
+TEST_F(MusicMixing, PlanarChannelsMixOneByOneAndAMissingPlaneIsSkipped) {
+  qelSetMusicVolume(100);
+  std::vector<float> left = {0.5f, 0.9f}, right = {0.1f, 0.2f};
+  std::vector<float> musicLeft = {0.25f, 0.5f};
+  uint8_t* destination[] = {reinterpret_cast<uint8_t*>(left.data()), reinterpret_cast<uint8_t*>(right.data())};
+  uint8_t* source[] = {reinterpret_cast<uint8_t*>(musicLeft.data()), nullptr};
+  MixMusicSamples(destination, source, 2, 2, AV_SAMPLE_FMT_FLTP);
+  EXPECT_EQ(left, (std::vector<float>{0.75f, 1.0f}));
+  EXPECT_EQ(right, (std::vector<float>{0.1f, 0.2f}));  // no music plane: untouched
+
+  std::vector<int16_t> first = {30000}, second = {5};
+  std::vector<int16_t> musicFirst = {20000}, musicSecond = {-7};
+  uint8_t* destination16[] = {reinterpret_cast<uint8_t*>(first.data()), reinterpret_cast<uint8_t*>(second.data())};
+  uint8_t* source16[] = {reinterpret_cast<uint8_t*>(musicFirst.data()), reinterpret_cast<uint8_t*>(musicSecond.data())};
+  MixMusicSamples(destination16, source16, 1, 2, AV_SAMPLE_FMT_S16P);
+  EXPECT_EQ(first[0], 32767);
+  EXPECT_EQ(second[0], -2);
+}
+
+TEST_F(MusicMixing, VolumeZeroLeavesTheMicrophoneAndTwoHundredFiftyActsAsAHundred) {
+  qelSetMusicVolume(0);
+  EXPECT_EQ(MixPacked<float>({0.3f, -0.3f}, {0.5f, 0.5f}, 2, AV_SAMPLE_FMT_FLT), (std::vector<float>{0.3f, -0.3f}));
+  qelSetMusicVolume(-20);
+  EXPECT_EQ(MixPacked<int16_t>({7}, {1000}, 1, AV_SAMPLE_FMT_S16), (std::vector<int16_t>{7}));
+  qelSetMusicVolume(250);
+  EXPECT_EQ(MixPacked<int16_t>({7}, {1000}, 1, AV_SAMPLE_FMT_S16), (std::vector<int16_t>{1007}));
+}
