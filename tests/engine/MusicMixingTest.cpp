@@ -3,6 +3,9 @@
 
 #include <vector>
 
+#include "MediaProbe.h"
+#include "MusicFiles.h"
+#include "Processes.h"
 #include "capmill/capmill.h"
 #include "src/MusicMixing.h"
 
@@ -70,4 +73,24 @@ TEST_F(MusicMixing, VolumeZeroLeavesTheMicrophoneAndTwoHundredFiftyActsAsAHundre
   EXPECT_EQ(MixPacked<int16_t>({7}, {1000}, 1, AV_SAMPLE_FMT_S16), (std::vector<int16_t>{7}));
   qelSetMusicVolume(250);
   EXPECT_EQ(MixPacked<int16_t>({7}, {1000}, 1, AV_SAMPLE_FMT_S16), (std::vector<int16_t>{1007}));
+}
+
+// The music files the mixing tests play, measured by the tests' own tools.
+TEST(MusicFiles, TwoTonesOfOneSecondEachAtTheirLevel) {
+  if (!testsupport::HaveProgram("ffmpeg")) GTEST_SKIP() << "ffmpeg is not installed";
+  testsupport::TempDir dir;
+  for (const auto& [codec, rate] : std::vector<std::pair<std::string, int>>{{"mp3", 44100}, {"wav", 48000}, {"mp3", 22050}}) {
+    const std::string path = dir / ("tones" + std::to_string(rate) + "." + codec);
+    ASSERT_TRUE(testsupport::MakeTwoToneFile(path, codec, rate)) << path;
+    const std::vector<float> sound = testsupport::DecodeAudio(path);
+    ASSERT_GT(sound.size(), 80000u) << path;
+    const std::vector<double> changes = testsupport::DominantToneChanges(sound, 44100, {1000, 1500}, 0.1);
+    ASSERT_EQ(changes.size(), 1u) << path;
+    EXPECT_NEAR(changes[0], 1.0, 0.05) << path;  // the encoder's own delay is a few ms
+    const auto windows = testsupport::ToneAmplitudes(sound, 44100, {1000, 1500});
+    // 0.5 s: 1000 Hz, within half a decibel (MP3 is lossy)
+    EXPECT_NEAR(windows[50][0], 0.4, 0.025) << path;
+    EXPECT_LT(windows[50][1], 0.02) << path;
+    EXPECT_NEAR(windows[150][1], 0.4, 0.025) << path;  // 1.5 s: 1500 Hz
+  }
 }

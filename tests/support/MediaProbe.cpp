@@ -100,7 +100,7 @@ std::string DecodeErrors(const std::string& path, int* videoFrames) {
 
 std::vector<float> DecodeAudio(const std::string& path) {
   std::vector<float> samples;
-  FILE* pipe = ::popen(("ffmpeg -nostdin -v quiet -i '" + path + "' -map 0:a:0 -ac 1 -ar 44100 -f f32le - 2>/dev/null").c_str(), "r");
+  FILE* pipe = ::popen(("ffmpeg -nostdin -v quiet -i '" + path + "' -map 0:a:0 -af \"pan=mono|c0=c0\" -ar 44100 -f f32le - 2>/dev/null").c_str(), "r");
   if (!pipe) return samples;
   float buffer[4096];
   size_t n;

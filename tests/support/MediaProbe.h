@@ -38,7 +38,8 @@ ProbedFile ProbeFile(const std::string& path);
 // level "error" (empty for a clean file) and the number of decoded video frames.
 std::string DecodeErrors(const std::string& path, int* videoFrames = nullptr);
 
-// The first audio track as mono float samples at 44100 Hz.
+// The first channel of the first audio track as float samples at 44100 Hz
+// (a downmix would scale the level of identical channels by 1.4).
 std::vector<float> DecodeAudio(const std::string& path);
 // Root mean square of the samples, and the share of it at frequencyHz (in
 // the blocks that are not silent).
