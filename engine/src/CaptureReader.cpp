@@ -1,4 +1,3 @@
-#include <cctype>
 #include <chrono>
 #include <thread>
 
@@ -20,9 +19,7 @@ void SendEndOfStream(AVCodecContext* encoder, AVPacket* packet, const std::funct
 CaptureReader::Result CaptureReader::Read(MediaInput& input) {
   const int code = input.readPacket(input.inputPacket);
   if (code == AVERROR_EOF) {
-    std::string name = mediaName_;
-    name[0] = static_cast<char>(std::toupper(name[0]));
-    log::ErrLine(name + " input reached end of file");
+    log::ErrLine(endOfInput_);
     return Result::End;
   }
   if (code == AVERROR(EAGAIN) || code == AVERROR(EINTR)) {
@@ -32,7 +29,7 @@ CaptureReader::Result CaptureReader::Read(MediaInput& input) {
   }
   if (code < 0) {
     ++errorCount_;
-    const std::string frame = std::string(mediaName_) + " frame (";
+    const std::string frame = std::string(frameName_) + " (";
     if (errorCount_ >= kMaxConsecutiveReadErrors) {
       log::ErrLine("Too many consecutive errors reading " + frame + std::to_string(errorCount_) +
                    " errors). Last error: " + AvErrorText(code) + ". Stopping recording.");

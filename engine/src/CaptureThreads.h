@@ -22,21 +22,46 @@ void ScreenCapThread(MediaInput& input, const std::function<void()>& waitForOthe
 // Captures, encodes and writes one audio device.
 void MicCaptureThread(MediaInput& input);
 
+// The microphone thread with the music input mixed into every block at
+// volume (0..1); without a usable music input, the plain microphone thread.
+void MicCaptureThreadWithMusic(MediaInput& mic, MediaInput* music, double volume);
+
+// The texts that tell one audio thread from another.
+struct AudioThreadTexts {
+  const char* starting;    // null: the thread writes its own start lines
+  const char* frameName;   // in the read error reports
+  const char* endOfInput;
+  const char* stopping;
+  bool flushReports;       // the "Flushing final" line and the flush's error reports
+  const char* ending;
+};
+extern const AudioThreadTexts kMicTexts;
+
+// Called with each converted block of the device before it enters the FIFO.
+using MixStep = std::function<void(uint8_t** samples, int count)>;
+
+// The capture loop and ending sequence of an audio thread on the device's
+// input: read, decode, place on the timeline, convert, mix, encode, write.
+// Throws what the FIFO and the sample buffers throw.
+void RunAudioCapture(MediaInput& input, const AudioThreadTexts& texts, const MixStep& mix);
+
 // Appends count samples to the input's FIFO, growing it first.
 void FifoWrite(MediaInput& input, uint8_t** samples, int count);
 
-// Reading with the shared retry policy of both capture threads.
+// Reading with the shared retry policy of the capture threads.
 class CaptureReader {
  public:
   enum class Result { Packet, Retry, End };
-  // mediaName is "video" or "audio"; it names the thread in the reports.
-  explicit CaptureReader(const char* mediaName) : mediaName_(mediaName) {}
+  // frameName names what is read in the error reports ("video frame");
+  // endOfInput is the line written at the end of the input.
+  CaptureReader(const char* frameName, const char* endOfInput) : frameName_(frameName), endOfInput_(endOfInput) {}
   // Reads one packet into input.inputPacket; drops it while paused.
   Result Read(MediaInput& input);
   int errorCount() const { return errorCount_; }
 
  private:
-  const char* mediaName_;
+  const char* frameName_;
+  const char* endOfInput_;
   int errorCount_ = 0;
 };
 

@@ -150,6 +150,53 @@ CAPMILL_API void qelRecordAndStreamDesktop(const char* outputPath, const char* a
   });
 }
 
+CAPMILL_API void qelRecordScreenWithAudioAndMusic(const char* outputPath, const char* audioInput,
+                                                  const char* musicPath, int musicVolumePercent) {
+  RecordingSlot slot("qelRecordScreenWithAudioAndMusic");
+  if (!slot) return;
+  Guarded([&] {
+    const std::string path = Text(outputPath);
+    PellamCapmill::FromEngine(path).RecAudioVideoWithMusic(Text(audioInput), Text(musicPath), musicVolumePercent);
+  });
+}
+
+CAPMILL_API void qelRecordAndStreamDesktopOneWithMusic(const char* audioInput, const char* outputPath,
+                                                       const char* streamUrl, const char* musicPath,
+                                                       int musicVolumePercent) {
+  RecordingSlot slot("qelRecordAndStreamDesktopOneWithMusic");
+  if (!slot) return;
+  Guarded([&] {
+    const std::string mic = Text(audioInput), path = Text(outputPath), url = Text(streamUrl), music = Text(musicPath);
+    OutAndDebug("[DEBUG] qelRecordAndStreamDesktopOneWithMusic: Starting single URL streaming with background music...");
+    log::OutLine("[DEBUG] Parameters - Mic: " + mic + ", MP4: " + path + ", Stream: " + url + ", Music: " + music +
+                 ", Volume: " + std::to_string(musicVolumePercent) + "%");
+    OutAndDebug("[DEBUG] Starting file recording with PellamCapmill...");
+    PellamCapmill session = PellamCapmill::FromEngine(path);
+    OnOwnThread([&] { session.RecAndStreamAudioVideoWithMusic(mic, url, music, musicVolumePercent); });
+    OutAndDebug("[DEBUG] qelRecordAndStreamDesktopOneWithMusic: Recording and streaming with background music completed");
+  });
+}
+
+CAPMILL_API void qelRecordAndStreamDesktopWithMusic(const char* outputPath, const char* audioInput,
+                                                    const char* streamUrls[], int urlCount, const char* musicPath,
+                                                    int musicVolumePercent) {
+  RecordingSlot slot("qelRecordAndStreamDesktopWithMusic");
+  if (!slot) return;
+  Guarded([&] {
+    const std::string mic = Text(audioInput), path = Text(outputPath), music = Text(musicPath);
+    OutAndDebug("[DEBUG] qelRecordAndStreamDesktopWithMusic: Starting Multiple URL streaming with background music...");
+    log::OutLine("[DEBUG] Parameters - Mic: " + mic + ", MP4: " + path +
+                 ", Multiple Stream URL Count: " + std::to_string(urlCount) + ", Music: " + music +
+                 ", Volume: " + std::to_string(musicVolumePercent) + "%");
+    OutAndDebug("[DEBUG] Starting file recording with PellamCapmill...");
+    PellamCapmill session = PellamCapmill::FromEngine(path);
+    OnOwnThread([&] { session.RecAndStreamAudioVideoExWithMusic(mic, streamUrls, urlCount, music, musicVolumePercent); });
+    const std::string done = "[DEBUG] qelRecordAndStreamDesktopWithMusic: Recording and streaming to Multiple URL ";
+    log::OutLine(done + "EndPoint with background music completed");
+    log::Debug(done + "Endpoint with background music completed\n");
+  });
+}
+
 CAPMILL_API void qelSetSystemMonitoringEnabled(bool enabled) { Monitor().SetMonitoringEnabled(enabled); }
 CAPMILL_API void qelSetDynamicLimitsEnabled(bool enabled) { Monitor().SetDynamicLimitsEnabled(enabled); }
 CAPMILL_API void qelSetMaxMemoryUsage(uint64_t bytes) { Monitor().SetMaxMemory(bytes); }

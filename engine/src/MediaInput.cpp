@@ -107,6 +107,11 @@ void MediaInput::OpenDevice(const std::string& formatName, const std::string& in
     throw CaptureError("Unable to find media format :" + inputName);
 }
 
+void MediaInput::OpenFile(const std::string& path) {
+  if (avformat_open_input(&ifmt_ctx, path.c_str(), nullptr, &inputOptions) != 0)
+    throw CaptureError("Unable to find media format :" + path);
+}
+
 // A capture device describes its streams when it opens; probing it would
 // only wait for its first packets (PulseAudio's can take over a second).
 static bool DescribedOnOpen(const AVFormatContext* context) {

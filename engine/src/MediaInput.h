@@ -49,6 +49,8 @@ class MediaInput {
   // Opens the named capture device ("gdigrab" on "desktop", "dshow" on
   // "audio=NAME") with inputOptions.
   void OpenDevice(const std::string& formatName, const std::string& inputName);
+  // Opens a media file with its format detected from the file itself.
+  void OpenFile(const std::string& path);
   // Finds the first stream of the media type and opens its decoder.
   void OpenDecoder(AVMediaType type);
 

@@ -6,39 +6,27 @@
 #include "platform/Log.h"
 #include "src/AudioTimeline.h"
 #include "src/CaptureThreads.h"
+#include "src/SampleBuffer.h"
 #include "src/ResourceMonitor.h"
 #include "src/StreamTargets.h"
 
 namespace capmill {
 namespace {
 
-// Reports that differ between the running loop and the final flush.
+// Reports that differ between the running loop and the flushes.
 struct PacketTexts {
-  const char* receiveError;  // null: "Error during encoding" without a code
+  const char* receiveError;  // null: not reported
+  bool receiveCode;          // the error code follows receiveError
   const char* writeError;    // null: direct write failures are not reported
+  const char* sendError;     // null: not reported
 };
-constexpr PacketTexts kRunningTexts{nullptr, "Error in writing audio frame, error code: "};
-constexpr PacketTexts kFlushTexts{"Error receiving flushed audio packet: ", "Error writing flushed audio frame: "};
-constexpr PacketTexts kFinalTexts{"Error receiving flushed audio packet: ", nullptr};
-
-// Owns one decoded frame's converted samples.
-class SampleBuffer {
- public:
-  SampleBuffer(int channels, int samples, AVSampleFormat format) {
-    if (av_samples_alloc_array_and_samples(&data_, nullptr, channels, samples, format, 0) < 0) {
-      if (!data_) throw CaptureError("Could not allocate converted input sample pointersn");
-      throw CaptureError("Cannot allocate memory for the samples of all channels in one consecutive block for convenience");
-    }
-  }
-  ~SampleBuffer() {
-    if (data_) av_freep(&data_[0]);
-    av_freep(&data_);
-  }
-  uint8_t** data() { return data_; }
-
- private:
-  uint8_t** data_ = nullptr;
-};
+constexpr PacketTexts kRunningTexts{"Error during encoding", false, "Error in writing audio frame, error code: ",
+                                    "Cannot encode current audio packet, error: "};
+constexpr PacketTexts kFlushTexts{"Error receiving flushed audio packet: ", true, "Error writing flushed audio frame: ",
+                                  "Error encoding flushed audio frame: "};
+constexpr PacketTexts kFinalTexts{"Error receiving flushed audio packet: ", true, nullptr, nullptr};
+// The mixing thread's flush ends silently on errors.
+constexpr PacketTexts kQuietTexts{nullptr, false, nullptr, nullptr};
 
 // Writes one encoded packet (in the encoder's time base) to the input's track.
 void WritePacket(MediaInput& input, const PacketTexts& texts) {
@@ -61,8 +49,8 @@ void WriteEncodedPackets(MediaInput& input, const PacketTexts& texts) {
     const int code = avcodec_receive_packet(encoder, input.outputPacket);
     if (code == AVERROR(EAGAIN) || code == AVERROR_EOF) return;
     if (code < 0) {
-      if (texts.receiveError) log::ErrLine(texts.receiveError + std::to_string(code));
-      else log::ErrLine("Error during encoding");
+      if (texts.receiveError)
+        log::ErrLine(std::string(texts.receiveError) + (texts.receiveCode ? std::to_string(code) : ""));
       return;
     }
     WritePacket(input, texts);
@@ -81,10 +69,12 @@ AVFrame* NewEncoderFrame(const AVCodecContext* encoder) {
   return frame;
 }
 
-// Encodes every whole frame the FIFO holds.
-void EncodeWholeFrames(MediaInput& input, int64_t& samplesSent, bool flushing) {
+// Encodes every whole frame the FIFO holds. The running loop goes on past a
+// refused frame; a flush ends there.
+void EncodeWholeFrames(MediaInput& input, int64_t& samplesSent, const PacketTexts& texts) {
   AVCodecContext* encoder = input.encoderContext;
   const int frameSize = encoder->frame_size;
+  const bool running = &texts == &kRunningTexts;
   while (av_audio_fifo_size(input.audioFifo) >= frameSize) {
     av_frame_make_writable(input.convertedFrame);
     const bool readOk = av_audio_fifo_read(input.audioFifo, reinterpret_cast<void**>(input.convertedFrame->data),
@@ -92,15 +82,15 @@ void EncodeWholeFrames(MediaInput& input, int64_t& samplesSent, bool flushing) {
     input.convertedFrame->pts = samplesSent;
     samplesSent += frameSize;
     if (int code = avcodec_send_frame(encoder, input.convertedFrame); code < 0) {
-      if (flushing) {
-        log::ErrLine("Error encoding flushed audio frame: " + std::to_string(code));
-        return;
+      if (running) {
+        log::Out(texts.sendError + std::to_string(code) + "\n");
+        continue;
       }
-      log::Out("Cannot encode current audio packet, error: " + std::to_string(code) + "\n");
-      continue;
+      if (texts.sendError) log::ErrLine(texts.sendError + std::to_string(code));
+      return;
     }
     if (!readOk) continue;
-    WriteEncodedPackets(input, flushing ? kFlushTexts : kRunningTexts);
+    WriteEncodedPackets(input, texts);
   }
 }
 
@@ -165,7 +155,8 @@ void ApplyHeldStep(MediaInput& input, const AudioTimeline::Step& step) {
 // Places the decoded frame on the timeline: drops or pads as the timeline
 // says, resamples what stays into the FIFO and encodes every whole frame it
 // then holds (none while the device's start is still being found).
-void ProcessDecodedFrame(MediaInput& input, AudioTimeline& timeline, int& compensation, int64_t& samplesSent) {
+void ProcessDecodedFrame(MediaInput& input, AudioTimeline& timeline, int& compensation, int64_t& samplesSent,
+                         const MixStep& mix) {
   AVCodecContext* encoder = input.encoderContext;
   AVFrame* decoded = input.decodedFrame;
   input.output->SetStartTimeOnce(input.outputStream->index, decoded->pts);
@@ -198,7 +189,10 @@ void ProcessDecodedFrame(MediaInput& input, AudioTimeline& timeline, int& compen
     SampleBuffer converted(encoder->ch_layout.nb_channels, capacity, encoder->sample_fmt);
     const int convertedCount = swr_convert(input.resampler, converted.data(), capacity, source.data(), count);
     // Only what the resampler produced is real audio.
-    if (convertedCount > 0) FifoWrite(input, converted.data(), convertedCount);
+    if (convertedCount > 0) {
+      if (mix) mix(converted.data(), convertedCount);
+      FifoWrite(input, converted.data(), convertedCount);
+    }
   }
   if (step.hold) return;
 
@@ -209,33 +203,35 @@ void ProcessDecodedFrame(MediaInput& input, AudioTimeline& timeline, int& compen
     log::ErrLine("Cannot allocate an AVPacket for encoded video");
     return;
   }
-  EncodeWholeFrames(input, samplesSent, false);
+  EncodeWholeFrames(input, samplesSent, kRunningTexts);
   av_frame_free(&input.convertedFrame);
   av_packet_unref(input.outputPacket);
 }
 
 // Ends the encoder's stream and writes every packet it still holds.
-void DrainEncoder(MediaInput& input) {
-  SendEndOfStream(input.encoderContext, input.outputPacket, [&input] { WritePacket(input, kFinalTexts); });
-  WriteEncodedPackets(input, kFinalTexts);
+void DrainEncoder(MediaInput& input, const PacketTexts& texts) {
+  SendEndOfStream(input.encoderContext, input.outputPacket, [&] { WritePacket(input, texts); });
+  WriteEncodedPackets(input, texts);
 }
 
-void FlushFifo(MediaInput& input, int64_t& samplesSent) {
+// Encodes what the FIFO holds, the last part as a short frame.
+void FlushFifo(MediaInput& input, int64_t& samplesSent, bool reports) {
   const int held = av_audio_fifo_size(input.audioFifo);
   if (held <= 0) return;
   log::ErrLine("Flushing " + std::to_string(held) + " samples from FIFO...");
   av_frame_free(&input.convertedFrame);
   input.convertedFrame = NewEncoderFrame(input.encoderContext);
   if (input.convertedFrame) {
-    EncodeWholeFrames(input, samplesSent, true);
+    EncodeWholeFrames(input, samplesSent, reports ? kFlushTexts : kQuietTexts);
     const int rest = av_audio_fifo_size(input.audioFifo);
     if (rest > 0) {
-      log::ErrLine("Flushing final " + std::to_string(rest) + " samples from FIFO...");
+      if (reports) log::ErrLine("Flushing final " + std::to_string(rest) + " samples from FIFO...");
       av_frame_make_writable(input.convertedFrame);
       input.convertedFrame->nb_samples = rest;
       if (av_audio_fifo_read(input.audioFifo, reinterpret_cast<void**>(input.convertedFrame->data), rest) >= rest) {
         input.convertedFrame->pts = samplesSent;
-        if (avcodec_send_frame(input.encoderContext, input.convertedFrame) >= 0) DrainEncoder(input);
+        samplesSent += rest;
+        avcodec_send_frame(input.encoderContext, input.convertedFrame);
       }
     }
   }
@@ -243,26 +239,33 @@ void FlushFifo(MediaInput& input, int64_t& samplesSent) {
   log::ErrLine("FIFO flush completed. Remaining samples: " + std::to_string(av_audio_fifo_size(input.audioFifo)));
 }
 
-void EndMicCapture(MediaInput& input, int64_t& samplesSent) {
-  log::ErrLine("Audio thread stopping, flushing remaining FIFO data...");
-  const bool partialFrame = av_audio_fifo_size(input.audioFifo) % input.encoderContext->frame_size != 0;
-  FlushFifo(input, samplesSent);
-  // The flush drains the encoder only behind a partial frame; its last frames
-  // would be lost otherwise.
-  if (!partialFrame) DrainEncoder(input);
+void EndAudioCapture(MediaInput& input, int64_t& samplesSent, const AudioThreadTexts& texts) {
+  log::ErrLine(texts.stopping);
+  FlushFifo(input, samplesSent, texts.flushReports);
+  // Drained in every case: frames still inside the encoder would be lost.
+  DrainEncoder(input, texts.flushReports ? kFinalTexts : kQuietTexts);
   if (input.kind != kSharedFileAudio) {
     if (!input.output || input.output->Finish() < 0) log::Out("\nerror in writing av trailer");
     WriteStreamTargetTrailers();
   }
-  log::ErrLine("Audio thread ending normally");
+  log::ErrLine(texts.ending);
 }
 
-void RunMicCapture(MediaInput& input) {
-  log::ErrLine("Audio thread starting...");
+}  // namespace
+
+const AudioThreadTexts kMicTexts{"Audio thread starting...",
+                                 "audio frame",
+                                 "Audio input reached end of file",
+                                 "Audio thread stopping, flushing remaining FIFO data...",
+                                 true,
+                                 "Audio thread ending normally"};
+
+void RunAudioCapture(MediaInput& input, const AudioThreadTexts& texts, const MixStep& mix) {
+  if (texts.starting) log::ErrLine(texts.starting);
   int64_t samplesSent = 0;
   AudioTimeline timeline(input.encoderContext->sample_rate, kDefaultAudioDelayMs);
   int compensation = 0;
-  CaptureReader reader("audio");
+  CaptureReader reader(texts.frameName, texts.endOfInput);
   while (!Engine().stopRequested) {
     const CaptureReader::Result read = reader.Read(input);
     if (read == CaptureReader::Result::End) break;
@@ -293,15 +296,13 @@ void RunMicCapture(MediaInput& input) {
         log::ErrLine("Error during decoding");
         break;
       }
-      ProcessDecodedFrame(input, timeline, compensation, samplesSent);
+      ProcessDecodedFrame(input, timeline, compensation, samplesSent, mix);
     }
     av_packet_unref(input.inputPacket);
   }
   ApplyHeldStep(input, timeline.Settle());
-  EndMicCapture(input, samplesSent);
+  EndAudioCapture(input, samplesSent, texts);
 }
-
-}  // namespace
 
 void FifoWrite(MediaInput& input, uint8_t** samples, int count) {
   if (av_audio_fifo_realloc(input.audioFifo, av_audio_fifo_size(input.audioFifo) + count) < 0)
@@ -312,7 +313,7 @@ void FifoWrite(MediaInput& input, uint8_t** samples, int count) {
 
 void MicCaptureThread(MediaInput& input) {
   try {
-    RunMicCapture(input);
+    RunAudioCapture(input, kMicTexts, {});
   } catch (...) {
     av_frame_free(&input.convertedFrame);
     log::ErrLine("Audio thread crashed, but continuing...");

@@ -21,6 +21,13 @@ class PellamCapmill {
   void RecAudioVideo(const std::string& audioInput);
   void RecAndStreamAudioVideo(const std::string& audioInput, const std::string& streamUrl);
   void RecAndStreamAudioVideoEx(const std::string& audioInput, const char* const* streamUrls, int urlCount);
+  // With background music mixed into the microphone track. The file-only one
+  // records without music when the music cannot be set up.
+  void RecAudioVideoWithMusic(const std::string& audioInput, const std::string& musicPath, int volumePercent);
+  void RecAndStreamAudioVideoWithMusic(const std::string& audioInput, const std::string& streamUrl,
+                                       const std::string& musicPath, int volumePercent);
+  void RecAndStreamAudioVideoExWithMusic(const std::string& audioInput, const char* const* streamUrls, int urlCount,
+                                         const std::string& musicPath, int volumePercent);
 
   std::string frameRateText;
   std::string crfText;

@@ -7,6 +7,7 @@
 #include "platform/Log.h"
 #include "src/Output.h"
 #include "src/PellamCapmill.h"
+#include "src/RecordingOperation.h"
 
 namespace capmill {
 namespace {
@@ -18,12 +19,36 @@ long long MsSince(std::chrono::steady_clock::time_point since) {
   return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - since).count();
 }
 
+// Everything said while the music opens goes to the debug channel and to
+// standard output.
+void DebugAndOut(const std::string& text) {
+  log::Debug(text);
+  log::Out(text);
+}
+
+void OpenMusic(MediaInput& music, const MusicRequest& request) {
+  const MusicTexts& texts = *request.texts;
+  DebugAndOut(log::Format(512, texts.open, request.path->c_str()));
+  music.OpenFile(*request.path);
+  music.OpenDecoder(AVMEDIA_TYPE_AUDIO);
+  DebugAndOut(log::Format(512, texts.opened, music.streamIndex));
+  if (music.av_cntx_in)
+    DebugAndOut(log::Format(512, texts.codecOpened, music.av_cntx_in->sample_rate,
+                            music.av_cntx_in->ch_layout.nb_channels));
+  else
+    DebugAndOut(texts.codecMissing);
+}
+
 }  // namespace
 
-void OpenInputs(RecordingInputs& inputs, const PellamCapmill& session, const std::string* audioInput) {
+void OpenInputs(RecordingInputs& inputs, const PellamCapmill& session, const std::string* audioInput,
+                const MusicRequest* music) {
   const auto begun = std::chrono::steady_clock::now();
+  // All inputs are made first: making one clears the shared container and a
+  // pending stop, which later ones must not lose.
   inputs.screen.emplace(inputs.videoKind, session.frameRateText);
   if (audioInput) inputs.audio.emplace(inputs.audioKind, kAudioInputFrameRate);
+  if (music) inputs.music.emplace(inputs.musicKind, kAudioInputFrameRate);
 
   MediaInput& screen = *inputs.screen;
   screen.requestedWidth = session.width;
@@ -61,6 +86,7 @@ void OpenInputs(RecordingInputs& inputs, const PellamCapmill& session, const std
     OpenOutput(audio, session.outputPath);
     OpenEncoder(audio, nullptr);
   }
+  if (music) OpenMusic(*inputs.music, *music);
   const long long encodersMs = MsSince(begun) - devicesMs;
   WriteHeader(screen);
   SetupScaler(screen);

@@ -12,6 +12,12 @@
 
 namespace capmill {
 void ReportOperationError(const RecordingOperation& operation, const std::string& message) {
+  if (operation.reportOnStandardOutput) {
+    const std::string line = log::Format(512, "Error in %s: %s\n", operation.name, message.c_str());
+    log::Debug(line);
+    log::Out(line);
+    return;
+  }
   if (!operation.name) {
     log::Out("Error :" + message);
     return;
@@ -42,28 +48,45 @@ std::vector<std::unique_ptr<StreamTarget>> SetUpStreams(const RecordingOperation
 
 namespace {
 
-void RunAndTearDown(const RecordingOperation& operation, const PellamCapmill& session,
-                    const RecordingRequest& request) {
+OperationResult RunAndTearDown(const RecordingOperation& operation, const PellamCapmill& session,
+                               const RecordingRequest& request) {
+  OperationResult result;
   // Destroyed last: the file closes after every stream has let go of it.
   RecordingInputs inputs;
   std::vector<std::unique_ptr<StreamTarget>> targets;
   try {
-    OpenInputs(inputs, session, operation.withAudio ? request.audioInput : nullptr);
+    const MusicRequest music{request.musicPath, operation.music};
+    OpenInputs(inputs, session, operation.withAudio ? request.audioInput : nullptr, operation.music ? &music : nullptr);
     targets = SetUpStreams(operation, request, inputs, session);
-    VideoAudioThreadDriver(inputs.Screen(), inputs.Audio());
+    if (operation.music) {
+      const double volume = request.musicVolumePercent / 100.0;
+      const std::string call = log::Format(512, operation.music->driverCall, volume);
+      log::Debug(call);
+      log::Out(call);
+      VideoAudioWithMusicThreadDriver(inputs.Screen(), inputs.Audio(), inputs.Music(), volume);
+      log::Debug("VideoAudioWithMusicThreadDriver completed\n");
+      log::Out("VideoAudioWithMusicThreadDriver completed\n");
+    } else {
+      VideoAudioThreadDriver(inputs.Screen(), inputs.Audio());
+    }
   } catch (const std::exception& error) {
     ReportOperationError(operation, error.what());
+    result.setupFailed = true;
   }
+  // Releasing the inputs clears the stop flag: keep what it said.
+  result.stopRequested = Engine().stopRequested;
   if (operation.streams != RecordingOperation::Streams::None) ClearStreamTargets();
   targets.clear();
+  return result;
 }
 
 }  // namespace
 
-void RunRecordingOperation(const RecordingOperation& operation, const PellamCapmill& session,
-                           const RecordingRequest& request) {
-  RunAndTearDown(operation, session, request);
+OperationResult RunRecordingOperation(const RecordingOperation& operation, const PellamCapmill& session,
+                                      const RecordingRequest& request) {
+  const OperationResult result = RunAndTearDown(operation, session, request);
   platform::ReturnFreedMemory();
+  return result;
 }
 
 }  // namespace capmill

@@ -9,6 +9,15 @@ namespace capmill {
 
 class PellamCapmill;
 
+// What one family of music operations says while it opens the music.
+struct MusicTexts {
+  const char* open;          // "%s": the path
+  const char* opened;        // "%d": the stream index
+  const char* codecOpened;   // "%d, %d": rate and channels
+  const char* codecMissing;
+  const char* driverCall;    // "%.2f": the volume
+};
+
 struct RecordingOperation {
   enum class Streams { None, One, List };
   // Named in "Error in NAME: ..." reports (standard error and the debug
@@ -16,6 +25,10 @@ struct RecordingOperation {
   const char* name = nullptr;
   bool withAudio = false;
   Streams streams = Streams::None;
+  // Background music mixed into the microphone track; null: none.
+  const MusicTexts* music = nullptr;
+  // The report goes to standard output and the debug channel instead.
+  bool reportOnStandardOutput = false;
 };
 
 // Where the operation's sources and streams come from.
@@ -24,6 +37,14 @@ struct RecordingRequest {
   const std::string* streamUrl = nullptr;   // Streams::One
   const char* const* streamUrls = nullptr;  // Streams::List
   int urlCount = 0;
+  const std::string* musicPath = nullptr;   // with music
+  int musicVolumePercent = 0;
+};
+
+// How an operation ended.
+struct OperationResult {
+  bool setupFailed = false;    // reported; the capture threads never ran
+  bool stopRequested = false;  // a stop was asked for before the inputs were released
 };
 
 // Reports a failure of the operation as it says.
@@ -32,7 +53,7 @@ void ReportOperationError(const RecordingOperation& operation, const std::string
 // Opens the inputs and the file, sets up the streams, runs the capture
 // threads until the stop and tears everything down on one path. Reports
 // failures as the operation says; never throws.
-void RunRecordingOperation(const RecordingOperation& operation, const PellamCapmill& session,
-                           const RecordingRequest& request);
+OperationResult RunRecordingOperation(const RecordingOperation& operation, const PellamCapmill& session,
+                                      const RecordingRequest& request);
 
 }  // namespace capmill

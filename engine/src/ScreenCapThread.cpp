@@ -102,7 +102,7 @@ void RunScreenCapture(MediaInput& input, const std::function<void()>& waitForOth
   bool haveFrame = false;
   const int64_t minFrameSpacing =
       input.frameRate > 0 ? kMinFrameSpacingPercent * 90000 / (100 * static_cast<int64_t>(input.frameRate)) : 0;
-  CaptureReader reader("video");
+  CaptureReader reader("video frame", "Video input reached end of file");
   AVFrame* spare = NewPictureLike(input.convertedFrame);
 
   while (!Engine().stopRequested) {

@@ -1,6 +1,7 @@
 #include "src/ThreadDrivers.h"
 
 #include <condition_variable>
+#include <functional>
 #include <thread>
 
 #include "platform/Log.h"
@@ -39,6 +40,45 @@ void ClearActiveClock() {
   Engine().activeClock = nullptr;
 }
 
+// Runs the screen thread and an audio thread body side by side; the screen
+// thread finishes the file after the audio thread's last packet. The plain
+// driver starts the audio thread first, the music driver the screen thread.
+void RunScreenAndAudio(MediaInput* screen, const std::function<void()>& audioBody, bool audioFirst,
+                       const std::function<void()>& beforeAudio = {}) {
+  Latch audioDone;
+  std::thread audioThread, screenThread;
+  const auto startAudio = [&] {
+    if (beforeAudio) beforeAudio();
+    audioThread = std::thread([&audioBody, &audioDone] {
+      audioBody();
+      audioDone.Open();
+    });
+  };
+  const auto startScreen = [&] {
+    screenThread = std::thread([screen, &audioDone] { ScreenCapThread(*screen, [&audioDone] { audioDone.Wait(); }); });
+  };
+  try {
+    if (audioFirst) startAudio();
+    startScreen();
+    if (!audioFirst) startAudio();
+  } catch (...) {
+    // A thread that could not start: end the other one, which would otherwise
+    // wait for its partner or run on unseen.
+    Engine().stopRequested = true;
+    if (!audioThread.joinable()) audioDone.Open();
+    if (audioThread.joinable()) audioThread.join();
+    if (screenThread.joinable()) screenThread.join();
+    throw;
+  }
+  if (audioFirst) {
+    audioThread.join();
+    screenThread.join();
+  } else {
+    screenThread.join();
+    audioThread.join();
+  }
+}
+
 void RunThreads(MediaInput* screen, MediaInput* audio) {
   if (audio && !screen) {
     log::ErrLine("Starting audio thread only...");
@@ -51,22 +91,7 @@ void RunThreads(MediaInput* screen, MediaInput* audio) {
     return;
   }
   log::ErrLine("Starting both video and audio threads...");
-  Latch audioDone;
-  std::thread audioThread([audio, &audioDone] {
-    MicCaptureThread(*audio);
-    audioDone.Open();
-  });
-  std::thread screenThread;
-  try {
-    screenThread = std::thread([screen, &audioDone] { ScreenCapThread(*screen, [&audioDone] { audioDone.Wait(); }); });
-  } catch (...) {
-    // Without a screen thread nobody finishes the file: end the audio thread.
-    Engine().stopRequested = true;
-    audioThread.join();
-    throw;
-  }
-  audioThread.join();
-  screenThread.join();
+  RunScreenAndAudio(screen, [audio] { MicCaptureThread(*audio); }, true);
 }
 
 }  // namespace
@@ -89,6 +114,41 @@ void VideoAudioThreadDriver(MediaInput* screen, MediaInput* audio) {
   }
   ClearActiveClock();
   log::ErrLine("All recording threads completed");
+}
+
+}  // namespace capmill
+
+namespace capmill {
+
+void VideoAudioWithMusicThreadDriver(MediaInput* screen, MediaInput* mic, MediaInput* music, double volume) {
+  log::ErrLine("Starting recording threads with background music...");
+  ResetRecordingTiming();
+  if (screen) StartClock(*screen, true);
+  if (mic) StartClock(*mic, false);
+  if (music) StartClock(*music, false);  // the music's clock is never the recording's
+  if (!screen || !mic || !music) {
+    log::ErrLine("Invalid parameters for VideoAudioWithMusicThreadDriver");
+    if (screen && mic) VideoAudioThreadDriver(screen, mic);
+    log::ErrLine("All recording threads with music completed");
+    return;
+  }
+  const auto debugAndErr = [](const char* text) {
+    log::Debug(text);
+    log::Write(log::Sink::StdErr, text);
+  };
+  debugAndErr("Starting video, microphone, and music threads...\n");
+  try {
+    RunScreenAndAudio(
+        screen, [mic, music, volume] { MicCaptureThreadWithMusic(*mic, music, volume); }, false,
+        [] { log::Debug("Starting MicCaptureThreadWithMusic thread...\n"); });
+  } catch (...) {
+    log::ErrLine("Error in VideoAudioWithMusicThreadDriver, but continuing...");
+    ClearActiveClock();
+    return;
+  }
+  ClearActiveClock();
+  log::Debug("All threads completed\n");
+  log::ErrLine("All recording threads with music completed");
 }
 
 }  // namespace capmill

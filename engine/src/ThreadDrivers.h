@@ -10,4 +10,9 @@ namespace capmill {
 // clocks belong to inputs that are destroyed right after.
 void VideoAudioThreadDriver(MediaInput* screen, MediaInput* audio);
 
+// Runs the screen thread and the microphone thread with the music mixed in at
+// volume (0..1). Without one of the three inputs it reports so and records
+// the screen and the microphone alone (when both are given).
+void VideoAudioWithMusicThreadDriver(MediaInput* screen, MediaInput* mic, MediaInput* music, double volume);
+
 }  // namespace capmill

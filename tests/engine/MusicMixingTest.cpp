@@ -1,6 +1,8 @@
 // The arithmetic of mixing music into microphone samples, per sample format.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <vector>
 
 #include "MediaProbe.h"
@@ -8,6 +10,7 @@
 #include "Processes.h"
 #include "capmill/capmill.h"
 #include "src/MusicMixing.h"
+#include "src/MusicSource.h"
 
 using capmill::MixMusicSamples;
 
@@ -93,4 +96,71 @@ TEST(MusicFiles, TwoTonesOfOneSecondEachAtTheirLevel) {
     EXPECT_LT(windows[50][1], 0.02) << path;
     EXPECT_NEAR(windows[150][1], 0.4, 0.025) << path;  // 1.5 s: 1500 Hz
   }
+}
+
+namespace {
+
+struct MixedMusic {
+  std::vector<float> left;  // the first channel of everything mixed into silence
+  int mostHeld = 0;         // the most samples held back between blocks
+  int largestFrame = 0;     // the largest music frame, in output samples
+};
+
+// Mixes `seconds` of the file's music at full volume into silent 1024-sample
+// blocks of the recording's format (44.1 kHz stereo float planes), as the
+// microphone thread does.
+MixedMusic MixIntoSilence(const std::string& path, double seconds) {
+  MixedMusic result;
+  capmill::MediaKind kind = capmill::kSharedFileAudio;
+  capmill::MediaInput music(kind, "24");
+  music.OpenFile(path);
+  music.OpenDecoder(AVMEDIA_TYPE_AUDIO);
+  AVCodecContext* encoder = avcodec_alloc_context3(nullptr);
+  encoder->sample_fmt = AV_SAMPLE_FMT_FLTP;
+  encoder->sample_rate = 44100;
+  av_channel_layout_default(&encoder->ch_layout, 2);
+  {
+    capmill::MusicSource source(music, encoder);
+    EXPECT_TRUE(source.ok());
+    std::vector<float> left(1024), right(1024);
+    for (int block = 0; block < seconds * 44100 / 1024; ++block) {
+      std::fill(left.begin(), left.end(), 0.0f);
+      std::fill(right.begin(), right.end(), 0.0f);
+      uint8_t* planes[] = {reinterpret_cast<uint8_t*>(left.data()), reinterpret_cast<uint8_t*>(right.data())};
+      source.MixInto(planes, 1024);
+      result.left.insert(result.left.end(), left.begin(), left.end());
+      result.mostHeld = std::max(result.mostHeld, source.HeldSamples());
+    }
+    result.largestFrame = source.largestFrame();
+  }
+  avcodec_free_context(&encoder);
+  return result;
+}
+
+}  // namespace
+
+// Every music sample is mixed once, in order, at its true speed, whatever
+// the music's frame size and rate; what waits between blocks stays below
+// one music frame.
+TEST(MusicSource, TonesKeepTheirLengthAcrossBlocksAndLoops) {
+  if (!testsupport::HaveProgram("ffmpeg")) GTEST_SKIP() << "ffmpeg is not installed";
+  qelSetMusicVolume(100);
+  testsupport::TempDir dir;
+  for (const auto& [codec, rate] : std::vector<std::pair<std::string, int>>{{"mp3", 44100}, {"wav", 48000}, {"mp3", 22050}}) {
+    const std::string path = dir / ("tones" + std::to_string(rate) + "." + codec);
+    ASSERT_TRUE(testsupport::MakeTwoToneFile(path, codec, rate));
+    const MixedMusic mixed = MixIntoSilence(path, 20);
+    const std::vector<double> changes = testsupport::DominantToneChanges(mixed.left, 44100, {1000, 1500}, 0.1);
+    ASSERT_GE(changes.size(), 18u) << path;
+    const auto first = testsupport::ToneAmplitudes(mixed.left, 44100, {1000, 1500})[10];
+    EXPECT_GT(first[0], first[1]) << path << ": the music starts with 1000 Hz";
+    for (size_t i = 1; i < changes.size(); ++i)
+      EXPECT_NEAR(changes[i] - changes[i - 1], 1.0, 0.05) << path << " segment " << i;
+    EXPECT_NEAR((changes.back() - changes.front()) / (changes.size() - 1), 1.0, 0.01) << path;
+    EXPECT_GT(mixed.largestFrame, 0);
+    EXPECT_LE(mixed.largestFrame, 2 * 1152 + 64) << path;
+    // The converter's own delay comes on top of the carried rest.
+    EXPECT_LE(mixed.mostHeld, mixed.largestFrame + 64) << path;
+  }
+  qelSetMusicVolume(30);
 }

@@ -44,6 +44,17 @@ CAPMILL_API void qelRecordAndStreamDesktopOne(const char* audioInput, const char
 CAPMILL_API void qelRecordAndStreamDesktop(const char* outputPath, const char* audioInput,
                                            const char* streamUrls[], int urlCount);
 
+/* The same with a music file mixed into the microphone track at musicVolumePercent
+   (0-100; the music restarts whenever it ends). */
+CAPMILL_API void qelRecordScreenWithAudioAndMusic(const char* outputPath, const char* audioInput,
+                                                  const char* musicPath, int musicVolumePercent);
+CAPMILL_API void qelRecordAndStreamDesktopOneWithMusic(const char* audioInput, const char* outputPath,
+                                                       const char* streamUrl, const char* musicPath,
+                                                       int musicVolumePercent);
+CAPMILL_API void qelRecordAndStreamDesktopWithMusic(const char* outputPath, const char* audioInput,
+                                                    const char* streamUrls[], int urlCount, const char* musicPath,
+                                                    int musicVolumePercent);
+
 /* Resource monitoring and adaptive quality. */
 CAPMILL_API void qelSetSystemMonitoringEnabled(bool enabled);
 CAPMILL_API void qelSetDynamicLimitsEnabled(bool enabled);

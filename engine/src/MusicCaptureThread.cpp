@@ -1,0 +1,83 @@
+// The audio thread of the recordings with background music: the microphone
+// thread with the music mixed into every block.
+#include <algorithm>
+#include <optional>
+
+#include "platform/Log.h"
+#include "src/CaptureThreads.h"
+#include "src/MusicSource.h"
+
+namespace capmill {
+namespace {
+
+const AudioThreadTexts kMixingTexts{nullptr,
+                                    "microphone frame with music",
+                                    "Microphone input reached end of file (with music)",
+                                    "Audio mixing thread stopping, flushing remaining FIFO data...",
+                                    false,
+                                    "Audio mixing thread ending normally"};
+
+void DebugAndErr(const std::string& line) {
+  log::Debug(line + "\n");
+  log::ErrLine(line);
+}
+
+// The first missing piece of the music input, as the fallback reports it.
+const char* MissingMusicPiece(const MediaInput* music) {
+  if (!music) return "ERROR: audioMusic is NULL, falling back to mic only";
+  if (!music->ifmt_ctx) return "ERROR: audioMusic->ifmt_ctx is NULL, falling back to mic only";
+  if (!music->av_cntx_in) return "ERROR: audioMusic->av_cntx_in is NULL, falling back to mic only";
+  return nullptr;
+}
+
+void DescribeMusic(const MediaInput& music, const AVCodecContext* encoder) {
+  const AVCodecContext* decoder = music.av_cntx_in;
+  const auto name = [](int format) {
+    const char* text = av_get_sample_fmt_name(static_cast<AVSampleFormat>(format));
+    return text ? text : "(null)";
+  };
+  log::Debug(log::Format(512, "Music file opened: %s\n", music.ifmt_ctx->url ? music.ifmt_ctx->url : "(null)"));
+  log::Debug(log::Format(512, "Music stream index: %d\n", music.streamIndex));
+  log::Debug(log::Format(512, "Music sample rate: %d, channels: %d, format: %s\n", decoder->sample_rate,
+                         decoder->ch_layout.nb_channels, name(decoder->sample_fmt)));
+  log::Debug(log::Format(512, "Output sample rate: %d, channels: %d, format: %s\n", encoder->sample_rate,
+                         encoder->ch_layout.nb_channels, name(encoder->sample_fmt)));
+}
+
+}  // namespace
+
+void MicCaptureThreadWithMusic(MediaInput& mic, MediaInput* music, double volume) {
+  {
+    std::lock_guard<std::mutex> hold(Engine().lock);
+    Engine().musicVolume = std::clamp(volume, 0.0, 1.0);
+  }
+  const std::string starting = log::Format(512, "MicCaptureThreadWithMusic: Starting with music volume %.2f\n", volume);
+  log::Debug(starting);
+  log::Write(log::Sink::StdErr, starting);
+  if (const char* missing = MissingMusicPiece(music)) {
+    DebugAndErr(missing);
+    MicCaptureThread(mic);
+    return;
+  }
+  DescribeMusic(*music, mic.encoderContext);
+  std::optional<MusicSource> source;
+  try {
+    source.emplace(*music, mic.encoderContext);
+  } catch (...) {
+    log::ErrLine("Audio mixing thread crashed, but continuing...");
+    return;
+  }
+  if (!source->ok()) {
+    MicCaptureThread(mic);
+    return;
+  }
+  DebugAndErr("=== Audio mixing thread starting (mic + music) ===");
+  try {
+    RunAudioCapture(mic, kMixingTexts, [&source](uint8_t** block, int count) { source->MixInto(block, count); });
+  } catch (...) {
+    av_frame_free(&mic.convertedFrame);
+    log::ErrLine("Audio mixing thread crashed, but continuing...");
+  }
+}
+
+}  // namespace capmill
