@@ -39,6 +39,9 @@ bool CapmillEngine::IsAvailable(EntryPoint entry) const {
     case EntryPoint::RecordScreenWithAudio:
     case EntryPoint::RecordAndStreamDesktopOne:
     case EntryPoint::RecordAndStreamDesktop:
+    case EntryPoint::RecordScreenWithAudioAndMusic:
+    case EntryPoint::RecordAndStreamDesktopOneWithMusic:
+    case EntryPoint::RecordAndStreamDesktopWithMusic:
       return true;
     default:
       return false;
@@ -76,6 +79,19 @@ void CapmillEngine::RecordAndStreamDesktopOne(const char* audioInput, const char
 void CapmillEngine::RecordAndStreamDesktop(const char* outputPath, const char* audioInput, const char* urls[],
                                            int count) {
   qelRecordAndStreamDesktop(outputPath, audioInput, urls, count);
+}
+
+void CapmillEngine::RecordScreenWithAudioAndMusic(const char* outputPath, const char* audioInput, const char* musicPath,
+                                                  int volume) {
+  qelRecordScreenWithAudioAndMusic(outputPath, audioInput, musicPath, volume);
+}
+void CapmillEngine::RecordAndStreamDesktopOneWithMusic(const char* audioInput, const char* outputPath,
+                                                       const char* url, const char* musicPath, int volume) {
+  qelRecordAndStreamDesktopOneWithMusic(audioInput, outputPath, url, musicPath, volume);
+}
+void CapmillEngine::RecordAndStreamDesktopWithMusic(const char* outputPath, const char* audioInput, const char* urls[],
+                                                    int count, const char* musicPath, int volume) {
+  qelRecordAndStreamDesktopWithMusic(outputPath, audioInput, urls, count, musicPath, volume);
 }
 
 }  // namespace orvex

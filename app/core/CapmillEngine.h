@@ -28,7 +28,8 @@ class CapmillEngine : public RecordingEngine {
   void RecordScreen(const char* outputPath) override;
   void RecordScreenWithAudio(const char* outputPath, const char* audioInput) override;
   void RecordScreenWithAudioSeparate(const char*, const char*) override { Unavailable(); }
-  void RecordScreenWithAudioAndMusic(const char*, const char*, const char*, int) override { Unavailable(); }
+  void RecordScreenWithAudioAndMusic(const char* outputPath, const char* audioInput, const char* musicPath,
+                                     int volume) override;
   void RecordScreenWithAudioAndMusicSeparate(const char*, const char*, const char*, int) override { Unavailable(); }
   void RecordScreenWithAudioAndMusicWithDefaultDevPlayback(const char*, const char*, const char*, int) override {
     Unavailable();
@@ -39,9 +40,8 @@ class CapmillEngine : public RecordingEngine {
   }
   void RecordAndStreamDesktopOne(const char* audioInput, const char* outputPath, const char* url) override;
   void RecordAndStreamDesktopOneSeparate(const char*, const char*, const char*) override { Unavailable(); }
-  void RecordAndStreamDesktopOneWithMusic(const char*, const char*, const char*, const char*, int) override {
-    Unavailable();
-  }
+  void RecordAndStreamDesktopOneWithMusic(const char* audioInput, const char* outputPath, const char* url,
+                                          const char* musicPath, int volume) override;
   void RecordAndStreamDesktopOneWithMusicSeparate(const char*, const char*, const char*, const char*, int) override {
     Unavailable();
   }
@@ -56,9 +56,8 @@ class CapmillEngine : public RecordingEngine {
   void RecordAndStreamDesktop(const char* outputPath, const char* audioInput, const char* urls[],
                               int count) override;
   void RecordAndStreamDesktopSeparate(const char*, const char*, const char*[], int) override { Unavailable(); }
-  void RecordAndStreamDesktopWithMusic(const char*, const char*, const char*[], int, const char*, int) override {
-    Unavailable();
-  }
+  void RecordAndStreamDesktopWithMusic(const char* outputPath, const char* audioInput, const char* urls[], int count,
+                                       const char* musicPath, int volume) override;
   void RecordAndStreamDesktopWithMusicSeparate(const char*, const char*, const char*[], int, const char*,
                                                int) override {
     Unavailable();

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -13,6 +15,7 @@
 #include "FakeServices.h"
 #include "Fixtures.h"
 #include "MediaProbe.h"
+#include "MusicFiles.h"
 #include "RecordingEnvironment.h"
 #include "core/CapmillEngine.h"
 #include "core/MainDialog.h"
@@ -113,6 +116,46 @@ TEST_F(RecordingEndToEndTest, StartPauseResumeStopGivesACleanFile) {
   EXPECT_FALSE(window->IsRecording());
   EXPECT_EQ(window->PaneText(0), "Ready");
   EXPECT_EQ(engine_.GetGlobalTimer(), nullptr);
+}
+
+TEST_F(RecordingEndToEndTest, MusicTickedIsMixedIntoTheRecording) {
+  const std::string music = dir_ / "tones.mp3";
+  ASSERT_TRUE(MakeTwoToneFile(music, "mp3", 44100));
+  Store("ShowAdvancedOptions", "TRUE");
+  Store("MusicVolume", "50");
+  auto window = Make();
+  // The user ticks the music and picks the file.
+  auto* tick = window->ControlAs<QCheckBox>(IDC_MUSIC);
+  ASSERT_TRUE(tick->isVisible());
+  QTest::mouseClick(tick, Qt::LeftButton, {}, QPoint(8, tick->height() / 2));
+  ASSERT_TRUE(tick->isChecked());
+  prompts_.pickAnswers.push_back(music);
+  QTest::mouseClick(window->ControlAs<QPushButton>(IDC_MUSIC_BUTTON), Qt::LeftButton);
+  ASSERT_EQ(window->ControlAs<QLineEdit>(IDC_MUSIC_FILE)->text().toStdString(), music);
+  QSignalSpy finished(&window->controller(), &RecordingController::RecordingFinished);
+  ClickStartStop(*window);
+  ASSERT_TRUE(WaitForClock());
+  QTest::qWait(4000);
+  ClickStartStop(*window);
+  const std::string path = WaitFinished(finished);
+  ASSERT_FALSE(path.empty());
+  EXPECT_EQ(DecodeErrors(path), "");
+  const std::vector<float> sound = DecodeAudio(path);
+  const double first = FirstSoundSeconds(sound);
+  ASSERT_GE(first, 0);
+  const std::vector<float> heard(sound.begin() + static_cast<size_t>((first + 0.1) * 44100), sound.end() - 4410);
+  // Both music tones, one after the other, beside the microphone's.
+  const auto windows = ToneAmplitudes(heard, 44100, {440, 1000, 1500});
+  ASSERT_GT(windows.size(), 200u);
+  double mic = 0, low = 0, high = 0;
+  for (const auto& window : windows) {
+    mic = std::max(mic, window[0]);
+    low = std::max(low, window[1]);
+    high = std::max(high, window[2]);
+  }
+  EXPECT_GT(mic, 0.1);
+  EXPECT_NEAR(low, 0.4 * 0.5, 0.05);
+  EXPECT_NEAR(high, 0.4 * 0.5, 0.05);
 }
 
 TEST_F(RecordingEndToEndTest, StreamsToTwoServers) {
