@@ -115,7 +115,20 @@ TEST_F(MusicRecordingTest, MusicIsMixedAtItsVolumeAndSpeed) {
 TEST_F(MusicRecordingTest, VolumeZeroLeavesTheMicrophoneAlone) {
   const std::string music = dir_ / "tones.mp3";
   ASSERT_TRUE(MakeTwoToneFile(music, "mp3", 44100));
+  StdStreamCapture streams;
   const std::vector<float> sound = RecordWithMusic(dir_ / "silent-music.mp4", music, 0, 3);
+  const std::string err = streams.Err(), out = streams.Out();
+  for (const char* line : {"Starting recording threads with background music...\n",
+                           "MicCaptureThreadWithMusic: Starting with music volume 0.00\n",
+                           "=== Audio mixing thread starting (mic + music) ===\n",
+                           "Audio mixing thread stopping, flushing remaining FIFO data...\n",
+                           "Audio mixing thread ending normally\n", "All recording threads with music completed\n"})
+    EXPECT_NE(err.find(line), std::string::npos) << line << err;
+  for (const char* line : {"Opening music file: ", "Music file opened successfully, stream index: 0\n",
+                           "Music codec context opened, sample rate: 44100, channels: 2\n",
+                           "Calling VideoAudioWithMusicThreadDriver with volume 0.00\n",
+                           "VideoAudioWithMusicThreadDriver completed\n"})
+    EXPECT_NE(out.find(line), std::string::npos) << line << out;
   const auto windows = ToneAmplitudes(sound, 44100, kTones);
   ASSERT_GT(windows.size(), 100u);
   for (const auto& window : windows) {
