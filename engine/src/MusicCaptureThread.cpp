@@ -17,11 +17,6 @@ const AudioThreadTexts kMixingTexts{nullptr,
                                     false,
                                     "Audio mixing thread ending normally"};
 
-void DebugAndErr(const std::string& line) {
-  log::Debug(line + "\n");
-  log::ErrLine(line);
-}
-
 // The first missing piece of the music input, as the fallback reports it.
 const char* MissingMusicPiece(const MediaInput* music) {
   if (!music) return "ERROR: audioMusic is NULL, falling back to mic only";
@@ -55,7 +50,7 @@ void MicCaptureThreadWithMusic(MediaInput& mic, MediaInput* music, double volume
   log::Debug(starting);
   log::Write(log::Sink::StdErr, starting);
   if (const char* missing = MissingMusicPiece(music)) {
-    DebugAndErr(missing);
+    log::DebugAndErrLine(missing);
     MicCaptureThread(mic);
     return;
   }
@@ -71,7 +66,7 @@ void MicCaptureThreadWithMusic(MediaInput& mic, MediaInput* music, double volume
     MicCaptureThread(mic);
     return;
   }
-  DebugAndErr("=== Audio mixing thread starting (mic + music) ===");
+  log::DebugAndErrLine("=== Audio mixing thread starting (mic + music) ===");
   try {
     RunAudioCapture(mic, kMixingTexts, [&source](uint8_t** block, int count) { source->MixInto(block, count); });
   } catch (...) {

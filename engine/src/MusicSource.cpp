@@ -14,11 +14,6 @@ namespace {
 // debug line.
 std::atomic<int> musicFramesMixed{0};
 
-void DebugAndErr(const std::string& line) {
-  log::Debug(line + "\n");
-  log::ErrLine(line);
-}
-
 }  // namespace
 
 MusicSource::MusicSource(MediaInput& music, const AVCodecContext* encoder) : music_(music), encoder_(encoder) {
@@ -42,7 +37,7 @@ MusicSource::MusicSource(MediaInput& music, const AVCodecContext* encoder) : mus
   packet_ = av_packet_alloc();
   frame_ = av_frame_alloc();
   if (!carried_ || !packet_ || !frame_) throw CaptureError("Could not allocate converted input sample pointersn");
-  DebugAndErr("Music resample context initialized successfully");
+  log::DebugAndErrLine("Music resample context initialized successfully");
 }
 
 MusicSource::~MusicSource() {
