@@ -41,12 +41,14 @@ wait "$ffmpeg" || true
 printf "Machine: %s, %s cores; %s\n" "$(uname -m)" "$(nproc)" "$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | xargs)"
 printf "Settings: %s at %d fps, AAC from the virtual microphone, %d min, an event every %d s (%d events)\n\n" \
   "$SIZE" "$FPS" "$MINUTES" "$EVERY" "$events"
-printf "%-8s %8s %14s %14s %16s\n" tool events "first ms" "last ms" "drift ms/h"
+printf "first and last: mean offset of the first and the last five events (positive: the sound comes later);\n"
+printf "drift: least-squares slope over all events\n\n"
+printf "%-8s %8s %10s %10s %12s %10s %10s\n" tool events "first ms" "last ms" "drift ms/h" "min ms" "max ms"
 for tool in capmill ffmpeg; do
-  if summary=$(build/tools/avsync-measure "$WORK/$tool.mp4" | tail -n1) && [ -n "$summary" ]; then
-    count=$(build/tools/avsync-measure "$WORK/$tool.mp4" | grep -c '^event')
-    read -r _ first _ last _ drift _ <<<"$summary"
-    printf "%-8s %8d %14.1f %14.1f %16.1f\n" "$tool" "$count" "$first" "$last" "$drift"
+  if report=$(build/tools/avsync-measure "$WORK/$tool.mp4"); then
+    count=$(grep -c '^event' <<<"$report")
+    read -r _ first _ last _ drift _ _ min _ max <<<"$(tail -n1 <<<"$report")"
+    printf "%-8s %8d %10.1f %10.1f %12.1f %10.1f %10.1f\n" "$tool" "$count" "$first" "$last" "$drift" "$min" "$max"
   else
     printf "%-8s %8s\n" "$tool" "no events found"
   fi

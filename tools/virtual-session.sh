@@ -37,7 +37,7 @@ start_virtual_microphone() {
   pactl set-default-source mic >/dev/null
   # A null sink nobody listens to closely renders in blocks of up to two
   # seconds; a quiet listener keeps it answering at once, as a real microphone does.
-  parec --raw --latency-msec=20 -d tone.monitor >/dev/null &
+  parec --raw --latency-msec=20 -d tone.monitor >/dev/null 2>&1 &
   VS_PIDS+=($!)
   sleep 2.1  # the sink takes up the small steps when its current block ends
 }
