@@ -92,7 +92,9 @@ TEST_F(StreamTargetsTest, EmptySingleUrlEndsTheRecordingBeforeItStarts) {
   PellamCapmill session = PellamCapmill::FromEngine(path);
   session.RecAndStreamAudioVideo(RecordingEnvironment::MicInput(), "");
   EXPECT_EQ(logs.Err(), "Error in RecAndStreamAudioVideo: Stream context URL is not set\n");
-  EXPECT_EQ(logs.Debug(), "Error in RecAndStreamAudioVideo: Stream context URL is not set\n");
+  // After the set-up timing line, the error and nothing else.
+  const std::string debug = logs.Debug();
+  EXPECT_EQ(debug.substr(debug.find('\n') + 1), "Error in RecAndStreamAudioVideo: Stream context URL is not set\n");
   EXPECT_EQ(Engine().primaryStreamTarget, nullptr);
 }
 
