@@ -74,7 +74,7 @@ VirtualDesktop::~VirtualDesktop() {
   else ::setenv("DISPLAY", previousDisplay_.c_str(), 1);
 }
 
-VirtualMicrophone::VirtualMicrophone(bool extraSource) {
+VirtualMicrophone::VirtualMicrophone(bool extraSource, bool withoutSinks) {
   ::chmod(runtime_.path().c_str(), 0700);  // pulseaudio insists on a private runtime folder
   server_ = runtime_.path() + "/pulse/native";
   // The microphone is a 440 Hz tone played into a silent sink and taken from
@@ -89,18 +89,28 @@ VirtualMicrophone::VirtualMicrophone(bool extraSource) {
       "--load=module-remap-source master=tone.monitor source_name=mic "
       "source_properties='device.description=\"Virtual Microphone\"'"};
   if (extraSource) argv.push_back("--load=module-sine-source source_name=mic2 rate=48000 frequency=880");
+  if (withoutSinks)  // nothing to play to; the microphone is a sine source
+    argv = {"pulseaudio", "--daemonize=no", "--exit-idle-time=-1", "-n", "--load=module-native-protocol-unix",
+            "--load=module-sine-source source_name=mic rate=44100 frequency=440 "
+            "source_properties='device.description=\"Virtual Microphone\"'"};
   daemon_ = ChildProcess(argv, {"XDG_RUNTIME_DIR=" + runtime_.path(), "HOME=" + runtime_.path()},
                          runtime_ / "pulse.log");
   ok_ = WaitUntil([this] { return FileExists(server_) && Pactl("info >/dev/null") == "ok"; }, kStartTimeout);
   if (ok_) {
     Pactl("set-default-source mic");
     ::setenv("PULSE_SERVER", ("unix:" + server_).c_str(), 1);
+    if (withoutSinks) return;
+    // Whatever plays goes to the silent sink, never into the microphone's.
+    Pactl("set-default-sink spk");
     // A null sink nobody listens to closely renders in blocks of up to two
     // seconds, so the first recording stream on it would wait that long for
     // sound. A quiet listener keeps it rendering in small steps, so the
     // microphone answers at once, as a real one does.
     listener_ = ChildProcess({"parec", "--raw", "--latency-msec=20", "-d", "tone.monitor"},
                              {"PULSE_SERVER=unix:" + server_}, "/dev/null");
+    // The same for the playback sink, whose monitor tests record.
+    speakerListener_ = ChildProcess({"parec", "--raw", "--latency-msec=20", "-d", "spk.monitor"},
+                                    {"PULSE_SERVER=unix:" + server_}, "/dev/null");
     // The sink takes up the small steps when its current block ends.
     std::this_thread::sleep_for(std::chrono::milliseconds(2100));
   }
@@ -109,6 +119,7 @@ VirtualMicrophone::VirtualMicrophone(bool extraSource) {
 VirtualMicrophone::~VirtualMicrophone() {
   ::unsetenv("PULSE_SERVER");
   listener_.Stop();
+  speakerListener_.Stop();
   daemon_.Stop();
 }
 

@@ -28,12 +28,14 @@ class VirtualDesktop {
 };
 
 // A private PulseAudio server whose source "mic" ("Virtual Microphone")
-// delivers a 440 Hz tone; "spk" is a silent playback sink. Points
+// delivers a 440 Hz tone; "spk" is the default playback sink, silent. Points
 // this process's clients at it while it lives.
 class VirtualMicrophone {
  public:
   // extraSource: also load a sine source ("mic2", 880 Hz at 48 kHz).
-  explicit VirtualMicrophone(bool extraSource = false);
+  // withoutSinks: a server with nothing to play to, whose microphone is a
+  // sine source.
+  explicit VirtualMicrophone(bool extraSource = false, bool withoutSinks = false);
   ~VirtualMicrophone();
   bool ok() const { return ok_; }
   // The microphone's friendly name, as the device list shows it.
@@ -46,6 +48,7 @@ class VirtualMicrophone {
   std::string server_;
   ChildProcess daemon_;
   ChildProcess listener_;
+  ChildProcess speakerListener_;
 };
 
 // A private nginx with the RTMP module on a free loopback port, recording
