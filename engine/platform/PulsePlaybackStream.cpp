@@ -96,12 +96,12 @@ class PulsePlaybackStream : public PlaybackStream {
     if (facts.rate == 0) return "ERROR: Failed to get mix format\n";
     rate_ = static_cast<int>(facts.rate);
 
-    const pa_sample_spec spec{PA_SAMPLE_S16LE, facts.rate, kChannels};
-    stream_ = pa_stream_new(context_, "capmill music", &spec, nullptr);
+    const pa_sample_spec sampleFormat{PA_SAMPLE_S16LE, facts.rate, kChannels};
+    stream_ = pa_stream_new(context_, "capmill music", &sampleFormat, nullptr);
     if (!stream_) return Report("ERROR: Failed to initialize audio client (HR=0x%08X)\n", pa_context_errno(context_));
     pa_buffer_attr attributes;
     attributes.maxlength = static_cast<uint32_t>(-1);
-    attributes.tlength = static_cast<uint32_t>(pa_usec_to_bytes(static_cast<pa_usec_t>(bufferMs) * 1000, &spec));
+    attributes.tlength = static_cast<uint32_t>(pa_usec_to_bytes(static_cast<pa_usec_t>(bufferMs) * 1000, &sampleFormat));
     // The target length is the buffer (the server's own latency comes on
     // top). No pre-buffering: after an underrun the next write is heard at once.
     attributes.prebuf = 0;

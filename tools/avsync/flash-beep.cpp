@@ -120,7 +120,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "flash-beep: cannot open the display\n");
     return 1;
   }
-  const pa_sample_spec spec{PA_SAMPLE_S16LE, kRate, 2};
+  const pa_sample_spec sampleFormat{PA_SAMPLE_S16LE, kRate, 2};
   pa_buffer_attr buffer{};
   buffer.maxlength = static_cast<uint32_t>(-1);
   buffer.tlength = 4 * kChunk * 4;  // about 20 ms queued
@@ -129,7 +129,7 @@ int main(int argc, char** argv) {
   buffer.fragsize = static_cast<uint32_t>(-1);
   int error = 0;
   pa_simple* stream = pa_simple_new(nullptr, "flash-beep", PA_STREAM_PLAYBACK, sink.empty() ? nullptr : sink.c_str(),
-                                    "beeps", &spec, nullptr, &buffer, &error);
+                                    "beeps", &sampleFormat, nullptr, &buffer, &error);
   if (!stream) {
     std::fprintf(stderr, "flash-beep: cannot play: %s\n", pa_strerror(error));
     return 1;
