@@ -18,11 +18,13 @@ inline void OutLine(std::string_view text) { Write(Sink::StdOut, std::string(tex
 inline void ErrLine(std::string_view text) { Write(Sink::StdErr, std::string(text) + "\n"); }
 inline void Out(std::string_view text) { Write(Sink::StdOut, text); }
 inline void Debug(std::string_view text) { Write(Sink::Debug, text); }
-// The same line to the debug channel and to standard error, each with a line end.
-inline void DebugAndErrLine(std::string_view text) {
-  Debug(std::string(text) + "\n");
-  ErrLine(text);
+// The same text to the debug channel and to standard error, as given or
+// with a line end added.
+inline void DebugAndErr(std::string_view text) {
+  Debug(text);
+  Write(Sink::StdErr, text);
 }
+inline void DebugAndErrLine(std::string_view text) { DebugAndErr(std::string(text) + "\n"); }
 
 // printf-style formatting into a buffer of the given size (texts longer than
 // the buffer are cut, as a fixed buffer would).

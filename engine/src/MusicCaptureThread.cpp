@@ -46,9 +46,7 @@ void MicCaptureThreadWithMusic(MediaInput& mic, MediaInput* music, double volume
     std::lock_guard<std::mutex> hold(Engine().lock);
     Engine().musicVolume = std::clamp(volume, 0.0, 1.0);
   }
-  const std::string starting = log::Format(512, "MicCaptureThreadWithMusic: Starting with music volume %.2f\n", volume);
-  log::Debug(starting);
-  log::Write(log::Sink::StdErr, starting);
+  log::DebugAndErr(log::Format(512, "MicCaptureThreadWithMusic: Starting with music volume %.2f\n", volume));
   if (const char* missing = MissingMusicPiece(music)) {
     log::DebugAndErrLine(missing);
     MicCaptureThread(mic);

@@ -7,14 +7,14 @@ extern "C" {
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
+#include <cmath>
 #include <memory>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 #include "platform/Log.h"
 #include "platform/PlaybackStream.h"
+#include "src/CaptureThreads.h"
 #include "src/EngineState.h"
 
 namespace capmill {
@@ -49,8 +49,6 @@ std::unique_ptr<PlaybackDevice>& Owner() {
   return owner;
 }
 std::atomic<PlaybackDevice*> published{nullptr};
-
-void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
 // The resampler's options, each only warned about when refused.
 void SetResamplerOptions(SwrContext* resampler) {

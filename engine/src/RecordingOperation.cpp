@@ -44,10 +44,6 @@ std::vector<std::unique_ptr<StreamTarget>> SetUpStreams(const RecordingOperation
   return targets;
 }
 
-}  // namespace
-
-namespace {
-
 OperationResult RunAndTearDown(const RecordingOperation& operation, const PellamCapmill& session,
                                const RecordingRequest& request) {
   OperationResult result;

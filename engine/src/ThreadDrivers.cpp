@@ -35,6 +35,13 @@ void StartClock(MediaInput& input, bool makeActive) {
   if (makeActive) Engine().activeClock = input.clock;
 }
 
+// Starts the inputs' clocks; the screen's is the recording's, else the
+// audio input's.
+void StartClocks(MediaInput* screen, MediaInput* audio) {
+  if (screen) StartClock(*screen, true);
+  if (audio) StartClock(*audio, !screen);
+}
+
 void ClearActiveClock() {
   std::lock_guard<std::mutex> hold(Engine().lock);
   Engine().activeClock = nullptr;
@@ -99,8 +106,7 @@ void RunThreads(MediaInput* screen, MediaInput* audio) {
 void VideoAudioThreadDriver(MediaInput* screen, MediaInput* audio) {
   log::ErrLine("Starting recording threads...");
   ResetRecordingTiming();
-  if (screen) StartClock(*screen, true);
-  if (audio) StartClock(*audio, !screen);
+  StartClocks(screen, audio);
   if (!screen && !audio) {
     log::ErrLine("No threads to start");
     return;
@@ -116,15 +122,10 @@ void VideoAudioThreadDriver(MediaInput* screen, MediaInput* audio) {
   log::ErrLine("All recording threads completed");
 }
 
-}  // namespace capmill
-
-namespace capmill {
-
 void VideoAudioWithMusicThreadDriver(MediaInput* screen, MediaInput* mic, MediaInput* music, double volume) {
   log::ErrLine("Starting recording threads with background music...");
   ResetRecordingTiming();
-  if (screen) StartClock(*screen, true);
-  if (mic) StartClock(*mic, false);
+  StartClocks(screen, mic);
   if (music) StartClock(*music, false);  // the music's clock is never the recording's
   if (!screen || !mic || !music) {
     log::ErrLine("Invalid parameters for VideoAudioWithMusicThreadDriver");
@@ -132,11 +133,7 @@ void VideoAudioWithMusicThreadDriver(MediaInput* screen, MediaInput* mic, MediaI
     log::ErrLine("All recording threads with music completed");
     return;
   }
-  const auto debugAndErr = [](const char* text) {
-    log::Debug(text);
-    log::Write(log::Sink::StdErr, text);
-  };
-  debugAndErr("Starting video, microphone, and music threads...\n");
+  log::DebugAndErr("Starting video, microphone, and music threads...\n");
   try {
     RunScreenAndAudio(
         screen, [mic, music, volume] { MicCaptureThreadWithMusic(*mic, music, volume); }, false,

@@ -1,7 +1,5 @@
 // The engine's playback device on a private PulseAudio server: decoded music
 // frames written to it are heard on the default sink's monitor.
-#include <signal.h>
-
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -12,6 +10,7 @@
 #include "LogCapture.h"
 #include "MediaProbe.h"
 #include "MusicFiles.h"
+#include "SpeakerRecorder.h"
 #include "capmill/capmill.h"
 #include "src/MediaInput.h"
 #include "src/PlaybackDevice.h"
@@ -35,8 +34,8 @@ class PlaybackDeviceTest : public ::testing::Test {
 };
 
 // Decodes the music file and writes its frames to the device at real-time
-// pace, 200 ms ahead, for `seconds`; `at` runs once, halfway.
-void PlayMusic(const std::string& path, double seconds, const std::function<void()>& halfway = {}) {
+// pace, 200 ms ahead, for `seconds`.
+void PlayMusic(const std::string& path, double seconds) {
   MediaKind kind = kSharedFileAudio;
   MediaInput music(kind, "24");
   music.OpenFile(path);
@@ -45,7 +44,6 @@ void PlayMusic(const std::string& path, double seconds, const std::function<void
   AVFrame* frame = av_frame_alloc();
   const auto start = Clock::now();
   double written = 0;
-  bool halfwayDone = false;
   while (written < seconds) {
     if (av_read_frame(music.ifmt_ctx, packet) < 0) {
       av_seek_frame(music.ifmt_ctx, music.streamIndex, 0, AVSEEK_FLAG_BACKWARD);
@@ -57,31 +55,12 @@ void PlayMusic(const std::string& path, double seconds, const std::function<void
                                                   std::chrono::duration<double>(written - 0.2)));
         WritePlaybackFrame(frame, music.av_cntx_in);
         written += static_cast<double>(frame->nb_samples) / music.av_cntx_in->sample_rate;
-        if (halfway && !halfwayDone && written >= seconds / 2) {
-          halfway();
-          halfwayDone = true;
-        }
       }
     }
     av_packet_unref(packet);
   }
   av_frame_free(&frame);
   av_packet_free(&packet);
-}
-
-// Records the default sink's monitor while `play` runs; the first channel.
-std::vector<float> Heard(const std::function<void()>& play) {
-  TempDir dir;
-  const std::string heard = dir / "heard.wav";
-  ChildProcess recorder({"ffmpeg", "-nostdin", "-y", "-v", "error", "-f", "pulse", "-fragment_size", "4096", "-i", "spk.monitor", "-ac", "2",
-                         "-ar", "44100", heard},
-                        {}, dir / "ffmpeg.log");
-  std::this_thread::sleep_for(std::chrono::milliseconds(500));  // the recorder's first sound
-  play();
-  std::this_thread::sleep_for(std::chrono::milliseconds(800));
-  ::kill(recorder.pid(), SIGINT);
-  recorder.WaitForExit(std::chrono::seconds(5));
-  return DecodeAudio(heard);
 }
 
 // The music's level in each window from its first sound on.
@@ -109,7 +88,7 @@ TEST_F(PlaybackDeviceTest, MusicFramesAreHeardAtTheVolumeAndSpeed) {
   EXPECT_GE(delayMs, 450);
   EXPECT_LE(delayMs, 550);
 
-  const std::vector<float> sound = Heard([&] { PlayMusic(music, 5); });
+  const std::vector<float> sound = RecordSpeakerWhile([&] { PlayMusic(music, 5); }).value_or(std::vector<float>());
   const std::vector<double> levels = MusicLevels(sound);
   ASSERT_GT(levels.size(), 450u);
   // Every window holds the music at 0.4 x 40 %, but those across a change of

@@ -1,7 +1,6 @@
 // The render stream on the default output, against a private PulseAudio
 // server: what it plays is recorded from the sink's monitor.
 #include <dirent.h>
-#include <signal.h>
 
 #include <gtest/gtest.h>
 
@@ -13,6 +12,7 @@
 #include "Fixtures.h"
 #include "MediaProbe.h"
 #include "MusicFiles.h"
+#include "SpeakerRecorder.h"
 #include "platform/PlaybackStream.h"
 
 using namespace testsupport;
@@ -75,18 +75,9 @@ TEST_F(PlaybackStreamTest, PlaysWhatIsWrittenOnTheDefaultOutput) {
     EXPECT_GE(bufferMs, 450);
     EXPECT_LE(bufferMs, 550);
 
-    TempDir dir;
-    const std::string heard = dir / "heard.wav";
-    ChildProcess recorder({"ffmpeg", "-nostdin", "-y", "-v", "error", "-f", "pulse", "-fragment_size", "4096", "-i", "spk.monitor", "-ac", "2",
-                           "-ar", "44100", heard},
-                          {}, dir / "ffmpeg.log");
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));  // the recorder's first sound
-    PlayAll(stream, Tone(44100, 3, 1000, 0.4));
-    std::this_thread::sleep_for(std::chrono::milliseconds(800));
-    ::kill(recorder.pid(), SIGINT);
-    ASSERT_TRUE(recorder.WaitForExit(std::chrono::seconds(5)).has_value());
-
-    const std::vector<float> sound = DecodeAudio(heard);
+    const auto heard = RecordSpeakerWhile([&] { PlayAll(stream, Tone(44100, 3, 1000, 0.4)); });
+    ASSERT_TRUE(heard.has_value());
+    const std::vector<float>& sound = *heard;
     const auto windows = ToneAmplitudes(sound, 44100, {1000});
     size_t first = 0;
     while (first < windows.size() && windows[first][0] < 0.2) ++first;
