@@ -114,12 +114,14 @@ class Silence : public SampleBuffer {
   }
 };
 
-// Appends silence to the FIFO, in pieces of at most a second.
-void FifoWriteSilence(MediaInput& input, int64_t count) {
+// Appends silence to the FIFO, in pieces of at most a second. Music, when
+// given, plays on through it: a gap in the microphone is not a pause.
+void FifoWriteSilence(MediaInput& input, int64_t count, const MixStep& mix = {}) {
   const int piece = std::max(1, input.encoderContext->sample_rate);
   while (count > 0) {
     const int n = static_cast<int>(std::min<int64_t>(count, piece));
     Silence silence(input.encoderContext, n);
+    if (mix) mix(silence.data(), n);
     FifoWrite(input, silence.data(), n);
     count -= n;
   }
@@ -168,7 +170,7 @@ void ProcessDecodedFrame(MediaInput& input, AudioTimeline& timeline, int& compen
   if (step.dropHeld > held)  // the rest of what came before the start is in this frame
     skip = static_cast<int>(std::min<int64_t>(n, skip + step.dropHeld - held));
   ApplyHeldStep(input, step);
-  if (step.silence > 0) FifoWriteSilence(input, step.silence);
+  if (step.silence > 0) FifoWriteSilence(input, step.silence, mix);
   // A compensation lasts for its distance only: renew it with every frame.
   // The resampler is switched into resampling by the first one; sound that
   // never needs one keeps the plain conversion.

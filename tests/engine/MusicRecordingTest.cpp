@@ -203,6 +203,28 @@ TEST_F(MusicRecordingTest, APauseHoldsTheMusicWhereItWas) {
   ExpectOneSecondSegments(sound, 0.5);
 }
 
+// The microphone delivers nothing for a second (its sink suspended): the
+// track is filled with silence where the sound never came, and the music
+// plays on through it instead of stopping with the microphone.
+TEST_F(MusicRecordingTest, AMicrophoneGapDoesNotHoldTheMusic) {
+  const std::string music = dir_ / "tones.mp3";
+  ASSERT_TRUE(MakeTwoToneFile(music, "mp3", 44100));
+  VirtualMicrophone& mic = *RecordingEnvironment::Get().mic;
+  const std::vector<float> sound = RecordWithMusic(dir_ / "gap.mp4", music, 50, 6, [&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(2300));
+    EXPECT_NE(mic.Pactl("suspend-sink tone 1"), "");
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    EXPECT_NE(mic.Pactl("suspend-sink tone 0"), "");
+  });
+  // The gap is there: a stretch without the microphone's tone.
+  const auto windows = ToneAmplitudes(sound, 44100, kTones);
+  ASSERT_GT(windows.size(), 400u);
+  size_t withoutMic = 0;
+  for (const auto& window : windows) withoutMic += window[0] < 0.05 * windows[10][0];
+  EXPECT_GT(withoutMic, 50u);
+  ExpectOneSecondSegments(sound, 0.5);
+}
+
 TEST_F(MusicRecordingTest, MusicBehindAVideoStreamIsFound) {
   const std::string music = dir_ / "with-picture.mp4";
   const std::string tone = "0.4*sin(2*PI*if(lt(t,1),1000*t,1500*t))";
