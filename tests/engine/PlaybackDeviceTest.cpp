@@ -10,6 +10,7 @@
 #include "LogCapture.h"
 #include "MediaProbe.h"
 #include "MusicFiles.h"
+#include "Processes.h"
 #include "SpeakerRecorder.h"
 #include "capmill/capmill.h"
 #include "src/MediaInput.h"
@@ -34,8 +35,8 @@ class PlaybackDeviceTest : public ::testing::Test {
 };
 
 // Decodes the music file and writes its frames to the device at real-time
-// pace, 200 ms ahead, for `seconds`.
-void PlayMusic(const std::string& path, double seconds) {
+// pace, `lead` seconds ahead, for `seconds`.
+void PlayMusic(const std::string& path, double seconds, double lead = 0.2) {
   MediaKind kind = kSharedFileAudio;
   MediaInput music(kind, "24");
   music.OpenFile(path);
@@ -52,7 +53,7 @@ void PlayMusic(const std::string& path, double seconds) {
     if (packet->stream_index == music.streamIndex && avcodec_send_packet(music.av_cntx_in, packet) >= 0) {
       while (avcodec_receive_frame(music.av_cntx_in, frame) >= 0) {
         std::this_thread::sleep_until(start + std::chrono::duration_cast<Clock::duration>(
-                                                  std::chrono::duration<double>(written - 0.2)));
+                                                  std::chrono::duration<double>(written - lead)));
         WritePlaybackFrame(frame, music.av_cntx_in);
         written += static_cast<double>(frame->nb_samples) / music.av_cntx_in->sample_rate;
       }
@@ -63,12 +64,28 @@ void PlayMusic(const std::string& path, double seconds) {
   av_packet_free(&packet);
 }
 
-// The music's level in each window from its first sound on.
-std::vector<double> MusicLevels(const std::vector<float>& sound) {
+// The music's level in each 10 ms step of the recording.
+std::vector<double> AllMusicLevels(const std::vector<float>& sound) {
   std::vector<double> levels;
   for (const auto& window : ToneAmplitudes(sound, 44100, {1000, 1500})) levels.push_back(std::max(window[0], window[1]));
-  const auto first = std::find_if(levels.begin(), levels.end(), [](double level) { return level > 0.02; });
-  return std::vector<double>(first, levels.end());
+  return levels;
+}
+
+size_t FirstLoud(const std::vector<double>& levels) {
+  return std::find_if(levels.begin(), levels.end(), [](double level) { return level > 0.02; }) - levels.begin();
+}
+
+// The music's level in each window from its first sound on.
+std::vector<double> MusicLevels(const std::vector<float>& sound) {
+  const std::vector<double> levels = AllMusicLevels(sound);
+  return std::vector<double>(levels.begin() + FirstLoud(levels), levels.end());
+}
+
+// Windows of levels[from, to) more than 1 dB off the expected level.
+int OffLevel(const std::vector<double>& levels, size_t from, size_t to, double expected) {
+  int off = 0;
+  for (size_t w = from; w < std::min(to, levels.size()); ++w) off += std::abs(20 * std::log10(levels[w] / expected)) > 1.0;
+  return off;
 }
 
 }  // namespace
@@ -93,13 +110,78 @@ TEST_F(PlaybackDeviceTest, MusicFramesAreHeardAtTheVolumeAndSpeed) {
   ASSERT_GT(levels.size(), 450u);
   // Every window holds the music at 0.4 x 40 %, but those across a change of
   // tone, which hold half of each.
-  int off = 0;
-  for (size_t w = 10; w < 450; ++w)
-    if (std::abs(20 * std::log10(levels[w] / 0.16)) > 1.0) ++off;
-  EXPECT_LE(off, 5 * 6) << "windows off the level";  // about 6 windows at each of 5 changes
+  EXPECT_LE(OffLevel(levels, 10, 450, 0.16), 5 * 6) << "windows off the level";  // about 6 at each of 5 changes
   const std::vector<double> changes = DominantToneChanges(sound, 44100, {1000, 1500}, 0.08);
   ASSERT_GE(changes.size(), 3u);
   for (size_t i = 1; i < changes.size(); ++i) EXPECT_NEAR(changes[i] - changes[i - 1], 1.0, 0.05) << "segment " << i;
+}
+
+// The volume is read at each write: silent at 0, the file's own level at
+// 100, and a change while playing is heard at once.
+TEST_F(PlaybackDeviceTest, EachWriteTakesTheMusicVolumeOfItsMoment) {
+  VirtualMicrophone server;
+  ASSERT_TRUE(server.ok());
+  TempDir dir;
+  const std::string music = dir / "tones.mp3";
+  ASSERT_TRUE(MakeTwoToneFile(music, "mp3", 44100));
+  ASSERT_TRUE(InitPlaybackDevice(0));
+  const std::vector<float> sound = RecordSpeakerWhile([&] {
+                                     std::thread changes([] {
+                                       std::this_thread::sleep_for(std::chrono::seconds(2));
+                                       qelSetMusicVolume(100);
+                                       std::this_thread::sleep_for(std::chrono::seconds(2));
+                                       qelSetMusicVolume(40);
+                                     });
+                                     PlayMusic(music, 6);
+                                     changes.join();
+                                   }).value_or(std::vector<float>());
+  const std::vector<double> levels = AllMusicLevels(sound);
+  const size_t loud = FirstLoud(levels);
+  ASSERT_LT(loud + 350, levels.size());
+  // Two seconds played at volume 0 before anything is heard (the recorder
+  // started at most half a second before the music).
+  EXPECT_GE(loud, 150u);
+  EXPECT_LE(OffLevel(levels, loud + 30, loud + 170, 0.4), 2 * 6);
+  EXPECT_LE(OffLevel(levels, loud + 230, loud + 350, 0.16), 6);
+}
+
+// A suspended sink takes nothing, and the writer must not wait for it; once
+// the sink plays again so does the device.
+TEST_F(PlaybackDeviceTest, ASuspendedSinkNeverHoldsTheWriter) {
+  VirtualMicrophone server;
+  ASSERT_TRUE(server.ok());
+  TempDir dir;
+  const std::string music = dir / "tones.mp3";
+  ASSERT_TRUE(MakeTwoToneFile(music, "mp3", 44100));
+  ASSERT_TRUE(InitPlaybackDevice(100));
+  ASSERT_NE(server.Pactl("suspend-sink spk 1"), "");
+  const auto begun = Clock::now();
+  PlayMusic(music, 300 * 1152.0 / 44100, 1000);  // 300 frames, as fast as they come
+  EXPECT_LT(Clock::now() - begun, std::chrono::seconds(1));
+  ASSERT_NE(server.Pactl("suspend-sink spk 0"), "");
+  const std::vector<double> levels =
+      MusicLevels(RecordSpeakerWhile([&] { PlayMusic(music, 2); }).value_or(std::vector<float>()));
+  ASSERT_GT(levels.size(), 150u);
+  EXPECT_LE(OffLevel(levels, 10, 150, 0.4), 2 * 6);
+}
+
+// A reset drops the sound already queued: with 400 ms queued, what is heard
+// ends within 100 ms of the reset.
+TEST_F(PlaybackDeviceTest, AResetSilencesWhatIsQueued) {
+  VirtualMicrophone server;
+  ASSERT_TRUE(server.ok());
+  TempDir dir;
+  const std::string music = dir / "tones.mp3";
+  ASSERT_TRUE(MakeTwoToneFile(music, "mp3", 44100));
+  ASSERT_TRUE(InitPlaybackDevice(100));
+  const std::vector<double> levels = MusicLevels(RecordSpeakerWhile([&] {
+                                       PlayMusic(music, 1.4, 0.4);  // ends 1 s in, 0.4 s still queued
+                                       ResetPlaybackDevice();
+                                     }).value_or(std::vector<float>()));
+  const auto lastLoud = std::find_if(levels.rbegin(), levels.rend(), [](double level) { return level > 0.02; });
+  const double heard = (levels.rend() - lastLoud) * 0.01;
+  EXPECT_GT(heard, 0.85);
+  EXPECT_LT(heard, 1.0 + 0.1 + 0.03);  // a window's reach
 }
 
 namespace {
@@ -158,6 +240,7 @@ TEST_F(PlaybackDeviceTest, ASecondInitShutsTheFirstDownAndShutdownLeavesNothing)
   VirtualMicrophone server;
   ASSERT_TRUE(server.ok());
   const std::string streamsBefore = server.Pactl("list short sink-inputs");
+  const int threadsBefore = ThreadCount();
   LogCapture logs;
   ASSERT_TRUE(InitPlaybackDevice(30));
   ASSERT_TRUE(InitPlaybackDevice(30));
@@ -171,6 +254,7 @@ TEST_F(PlaybackDeviceTest, ASecondInitShutsTheFirstDownAndShutdownLeavesNothing)
   ShutdownPlaybackDevice();
   EXPECT_FALSE(PlaybackDeviceFormat(nullptr, nullptr));
   EXPECT_EQ(server.Pactl("list short sink-inputs"), streamsBefore);
+  EXPECT_EQ(ThreadCount(), threadsBefore);
   {
     LogCapture quiet;
     ShutdownPlaybackDevice();  // none open: nothing happens, nothing is said

@@ -1,7 +1,5 @@
 // The render stream on the default output, against a private PulseAudio
 // server: what it plays is recorded from the sink's monitor.
-#include <dirent.h>
-
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -12,6 +10,7 @@
 #include "Fixtures.h"
 #include "MediaProbe.h"
 #include "MusicFiles.h"
+#include "Processes.h"
 #include "SpeakerRecorder.h"
 #include "platform/PlaybackStream.h"
 
@@ -21,15 +20,6 @@ using capmill::platform::PlaybackStream;
 using Clock = std::chrono::steady_clock;
 
 namespace {
-
-int ThreadCount() {
-  int count = 0;
-  if (DIR* tasks = ::opendir("/proc/self/task")) {
-    while (const dirent* entry = ::readdir(tasks)) count += entry->d_name[0] != '.';
-    ::closedir(tasks);
-  }
-  return count;
-}
 
 // Interleaved stereo 16-bit samples of a tone.
 std::vector<int16_t> Tone(int rate, double seconds, double frequency, double level) {

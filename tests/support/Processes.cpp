@@ -1,5 +1,6 @@
 #include "Processes.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <signal.h>
@@ -152,6 +153,15 @@ std::string ReadFile(const std::string& path) {
   std::ostringstream text;
   text << file.rdbuf();
   return text.str();
+}
+
+int ThreadCount() {
+  int count = 0;
+  if (DIR* tasks = ::opendir("/proc/self/task")) {
+    while (const dirent* entry = ::readdir(tasks)) count += entry->d_name[0] != '.';
+    ::closedir(tasks);
+  }
+  return count;
 }
 
 }  // namespace testsupport

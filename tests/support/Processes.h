@@ -56,6 +56,9 @@ class TempDir {
   std::string path_;
 };
 
+// Threads this process runs now.
+int ThreadCount();
+
 // A TCP port on 127.0.0.1 that nothing listens on right now.
 int FreeLoopbackPort();
 
