@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -48,29 +50,55 @@ bool WaitLocked(pa_threaded_mainloop* loop, Done done) {
   return true;
 }
 
+// What a callback on the loop's thread hands back to the caller waiting for
+// it. It has a lock of its own: the loop's lock lives inside libpulse, where
+// the thread checker cannot see it order the two threads. It lives as long
+// as the stream, made before the loop's thread starts, so that thread never
+// meets memory the caller used for something else.
+template <typename T>
+class Answer {
+ public:
+  void Reset() {
+    std::lock_guard<std::mutex> hold(mutex_);
+    value_.reset();
+  }
+  void Set(T value) {
+    std::lock_guard<std::mutex> hold(mutex_);
+    value_ = std::move(value);
+  }
+  std::optional<T> Get() const {
+    std::lock_guard<std::mutex> hold(mutex_);
+    return value_;
+  }
+
+ private:
+  mutable std::mutex mutex_;
+  std::optional<T> value_;
+};
+
 // Runs an operation to its end (or the deadline); whether it succeeded.
-bool Complete(pa_threaded_mainloop* loop, pa_operation* operation, const int* success = nullptr) {
+bool Complete(pa_threaded_mainloop* loop, pa_operation* operation, const Answer<int>* success = nullptr) {
   if (!operation) return false;
   const bool ended = WaitLocked(loop, [&] { return pa_operation_get_state(operation) != PA_OPERATION_RUNNING; });
   if (!ended) pa_operation_cancel(operation);
   pa_operation_unref(operation);
-  return ended && (!success || *success);
+  return ended && (!success || success->Get().value_or(0));
 }
 
-void StoreSuccess(pa_stream*, int success, void* target) { *static_cast<int*>(target) = success; }
+void StoreSuccess(pa_stream*, int success, void* target) { static_cast<Answer<int>*>(target)->Set(success); }
 
 struct ServerFacts {
-  bool answered = false;
   std::string defaultSink;
   uint32_t rate = 0;
 };
 
 void StoreServerFacts(pa_context*, const pa_server_info* info, void* target) {
-  auto* facts = static_cast<ServerFacts*>(target);
-  facts->answered = true;
-  if (!info) return;
-  facts->defaultSink = info->default_sink_name ? info->default_sink_name : "";
-  facts->rate = info->sample_spec.rate;
+  ServerFacts facts;
+  if (info) {
+    facts.defaultSink = info->default_sink_name ? info->default_sink_name : "";
+    facts.rate = info->sample_spec.rate;
+  }
+  static_cast<Answer<ServerFacts>*>(target)->Set(std::move(facts));
 }
 
 class PulsePlaybackStream : public PlaybackStream {
@@ -89,9 +117,10 @@ class PulsePlaybackStream : public PlaybackStream {
         pa_context_get_state(context_) != PA_CONTEXT_READY)
       return "ERROR: Failed to create device enumerator\n";
 
-    ServerFacts facts;
-    if (!Complete(loop_, pa_context_get_server_info(context_, StoreServerFacts, &facts)) || !facts.answered)
+    facts_.Reset();
+    if (!Complete(loop_, pa_context_get_server_info(context_, StoreServerFacts, &facts_)) || !facts_.Get())
       return "ERROR: Failed to get default audio endpoint\n";
+    const ServerFacts facts = *facts_.Get();
     if (facts.defaultSink.empty()) return "ERROR: Failed to get default audio endpoint\n";
     if (facts.rate == 0) return "ERROR: Failed to get mix format\n";
     rate_ = static_cast<int>(facts.rate);
@@ -118,8 +147,8 @@ class PulsePlaybackStream : public PlaybackStream {
     const pa_buffer_attr* granted = pa_stream_get_buffer_attr(stream_);
     if (!granted || granted->tlength == 0) return "ERROR: Failed to get buffer size\n";
     bufferFrames_ = granted->tlength / kBytesPerFrame;
-    int started = 0;
-    if (!Complete(loop_, pa_stream_cork(stream_, 0, StoreSuccess, &started), &started))
+    success_.Reset();
+    if (!Complete(loop_, pa_stream_cork(stream_, 0, StoreSuccess, &success_), &success_))
       return Report("ERROR: Failed to start audio client (HR=0x%08X)\n", pa_context_errno(context_));
     return "";
   }
@@ -166,8 +195,8 @@ class PulsePlaybackStream : public PlaybackStream {
   int Reset() override {
     LoopLock hold(loop_);
     if (!Usable()) return -PA_ERR_BADSTATE;
-    int done = 0;
-    return Complete(loop_, pa_stream_flush(stream_, StoreSuccess, &done), &done) ? 0 : -pa_context_errno(context_);
+    success_.Reset();
+    return Complete(loop_, pa_stream_flush(stream_, StoreSuccess, &success_), &success_) ? 0 : -pa_context_errno(context_);
   }
 
  private:
@@ -176,8 +205,8 @@ class PulsePlaybackStream : public PlaybackStream {
   int Cork(int corked) {
     LoopLock hold(loop_);
     if (!Usable()) return -PA_ERR_BADSTATE;
-    int done = 0;
-    return Complete(loop_, pa_stream_cork(stream_, corked, StoreSuccess, &done), &done) ? 0 : -pa_context_errno(context_);
+    success_.Reset();
+    return Complete(loop_, pa_stream_cork(stream_, corked, StoreSuccess, &success_), &success_) ? 0 : -pa_context_errno(context_);
   }
 
   // Ends the stream and the connection, then the loop's thread.
@@ -207,6 +236,8 @@ class PulsePlaybackStream : public PlaybackStream {
   int rate_ = 0;
   uint32_t bufferFrames_ = 0;
   std::vector<uint8_t> silence_;
+  Answer<ServerFacts> facts_;
+  Answer<int> success_;
 };
 
 }  // namespace

@@ -2,6 +2,7 @@
 // clock of one source of a recording.
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <stdexcept>
 #include <string>
@@ -18,6 +19,9 @@ extern "C" {
 #include "src/OutputFile.h"
 
 namespace capmill {
+
+struct MixingContext;
+struct ReaderContext;
 
 // 0 screen video, 1 audio into a file of its own, 2 audio track of the shared
 // file; 3 and 4 are reserved.
@@ -94,6 +98,9 @@ class MediaInput {
   int timeBaseNum = 0;
   int timeBaseDen = 0;
   std::string outputPath;
+  // Set only while a music pipeline runs on this microphone input.
+  std::atomic<MixingContext*> mixingContext{nullptr};
+  ReaderContext* readerContext = nullptr;
 
  private:
   void ConfigureScreen();

@@ -242,6 +242,14 @@ void ShutdownPlaybackDevice() {
   if (owner) ShutDown(owner);
 }
 
+int64_t PlaybackDeviceRoom() {
+  PlaybackDevice* device = published.load();
+  if (!device || !device->initialised || !device->stream) return 0;
+  const std::optional<uint32_t> queued = device->stream->QueuedFrames();
+  if (!queued) return 0;
+  return std::max<int64_t>(0, static_cast<int64_t>(device->stream->bufferFrames()) - *queued);
+}
+
 bool PlaybackDeviceFormat(uint32_t* bufferFrames, int* sampleRate) {
   PlaybackDevice* device = published.load();
   if (!device || !device->initialised || !device->stream) return false;

@@ -26,6 +26,9 @@ void ResetPlaybackDevice();
 // Stops and releases the device; nothing happens when none is open.
 void ShutdownPlaybackDevice();
 
+// Frames the device takes now without cutting (0 when none is open).
+int64_t PlaybackDeviceRoom();
+
 // What the mixing side needs of the open device: false when none is open.
 bool PlaybackDeviceFormat(uint32_t* bufferFrames, int* sampleRate);
 

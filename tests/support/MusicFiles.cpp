@@ -15,7 +15,9 @@ constexpr double kHopSeconds = 0.01;
 
 bool MakeTwoToneFile(const std::string& path, const std::string& codec, int sampleRate) {
   const std::string tone = "0.4*sin(2*PI*if(lt(t,1),1000*t,1500*t))";
-  const std::string encoder = codec == "mp3" ? "-c:a libmp3lame -b:a 192k" : "-c:a pcm_s16le";
+  const std::string encoder = codec == "mp3"    ? "-c:a libmp3lame -b:a 192k"
+                              : codec == "flac" ? "-c:a flac"
+                                                : "-c:a pcm_s16le";
   const std::string command = "ffmpeg -v error -nostdin -y -f lavfi -i \"aevalsrc=exprs='" + tone + "|" + tone +
                               "':s=" + std::to_string(sampleRate) + ":d=2\" " + encoder + " \"" + path + "\"";
   return RunCommand(command) == 0;

@@ -8,7 +8,8 @@ namespace testsupport {
 
 // Writes a two-segment stereo tone (1 s of 1000 Hz, then 1 s of 1500 Hz,
 // amplitude 0.4) with the ffmpeg tool. codec: "mp3" (MPEG layer 3, 1152-sample
-// frames) or "wav" (16-bit PCM). Returns whether the file was made.
+// frames), "flac" (4608-sample frames) or "wav" (16-bit PCM). Returns whether
+// the file was made.
 bool MakeTwoToneFile(const std::string& path, const std::string& codec, int sampleRate);
 
 // The amplitude of each frequency in windows of 50 ms, one every 10 ms:
