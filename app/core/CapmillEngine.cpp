@@ -42,6 +42,9 @@ bool CapmillEngine::IsAvailable(EntryPoint entry) const {
     case EntryPoint::RecordScreenWithAudioAndMusic:
     case EntryPoint::RecordAndStreamDesktopOneWithMusic:
     case EntryPoint::RecordAndStreamDesktopWithMusic:
+    case EntryPoint::RecordScreenWithAudioAndMusicWithDefaultDevPlayback:
+    case EntryPoint::RecordAndStreamDesktopOneWithMusicAndPlayback:
+    case EntryPoint::RecordAndStreamDesktopWithMusicAndPlayback:
       return true;
     default:
       return false;
@@ -55,7 +58,7 @@ void CapmillEngine::SetCrf(int crf) { qelSetCrf(crf); }
 void CapmillEngine::SetVideoRes(int width, int height) { qelSetVideoRes(width, height); }
 void CapmillEngine::SetMusicVolume(int percent) { qelSetMusicVolume(percent); }
 void CapmillEngine::StopRecording() { qelStopRecording(); }
-void CapmillEngine::StopFFmpegProcess() {}  // no external process exists yet
+void CapmillEngine::StopFFmpegProcess() { qelStopFFmpegProcess(); }
 void CapmillEngine::PauseRecording() { qelPauseRecording(); }
 void CapmillEngine::ResumeRecording() { qelResumeRecording(); }
 bool CapmillEngine::IsRecordingPaused() { return qelIsRecordingPaused(); }
@@ -92,6 +95,21 @@ void CapmillEngine::RecordAndStreamDesktopOneWithMusic(const char* audioInput, c
 void CapmillEngine::RecordAndStreamDesktopWithMusic(const char* outputPath, const char* audioInput, const char* urls[],
                                                     int count, const char* musicPath, int volume) {
   qelRecordAndStreamDesktopWithMusic(outputPath, audioInput, urls, count, musicPath, volume);
+}
+void CapmillEngine::RecordScreenWithAudioAndMusicWithDefaultDevPlayback(const char* outputPath,
+                                                                        const char* audioInput,
+                                                                        const char* musicPath, int volume) {
+  qelRecordScreenWithAudioAndMusicWithDefaultDevPlayback(outputPath, audioInput, musicPath, volume);
+}
+void CapmillEngine::RecordAndStreamDesktopOneWithMusicAndPlayback(const char* audioInput, const char* outputPath,
+                                                                  const char* url, const char* musicPath,
+                                                                  int volume) {
+  qelRecordAndStreamDesktopOneWithMusicAndPlayback(audioInput, outputPath, url, musicPath, volume);
+}
+void CapmillEngine::RecordAndStreamDesktopWithMusicAndPlayback(const char* outputPath, const char* audioInput,
+                                                               const char* urls[], int count, const char* musicPath,
+                                                               int volume) {
+  qelRecordAndStreamDesktopWithMusicAndPlayback(outputPath, audioInput, urls, count, musicPath, volume);
 }
 
 }  // namespace orvex

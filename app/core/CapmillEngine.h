@@ -31,9 +31,8 @@ class CapmillEngine : public RecordingEngine {
   void RecordScreenWithAudioAndMusic(const char* outputPath, const char* audioInput, const char* musicPath,
                                      int volume) override;
   void RecordScreenWithAudioAndMusicSeparate(const char*, const char*, const char*, int) override { Unavailable(); }
-  void RecordScreenWithAudioAndMusicWithDefaultDevPlayback(const char*, const char*, const char*, int) override {
-    Unavailable();
-  }
+  void RecordScreenWithAudioAndMusicWithDefaultDevPlayback(const char* outputPath, const char* audioInput,
+                                                           const char* musicPath, int volume) override;
   void RecordScreenWithAudioAndMusicWithDefaultDevPlaybackSeparate(const char*, const char*, const char*,
                                                                    int) override {
     Unavailable();
@@ -45,10 +44,8 @@ class CapmillEngine : public RecordingEngine {
   void RecordAndStreamDesktopOneWithMusicSeparate(const char*, const char*, const char*, const char*, int) override {
     Unavailable();
   }
-  void RecordAndStreamDesktopOneWithMusicAndPlayback(const char*, const char*, const char*, const char*,
-                                                     int) override {
-    Unavailable();
-  }
+  void RecordAndStreamDesktopOneWithMusicAndPlayback(const char* audioInput, const char* outputPath, const char* url,
+                                                     const char* musicPath, int volume) override;
   void RecordAndStreamDesktopOneWithMusicAndPlaybackSeparate(const char*, const char*, const char*, const char*,
                                                              int) override {
     Unavailable();
@@ -62,10 +59,8 @@ class CapmillEngine : public RecordingEngine {
                                                int) override {
     Unavailable();
   }
-  void RecordAndStreamDesktopWithMusicAndPlayback(const char*, const char*, const char*[], int, const char*,
-                                                  int) override {
-    Unavailable();
-  }
+  void RecordAndStreamDesktopWithMusicAndPlayback(const char* outputPath, const char* audioInput, const char* urls[],
+                                                  int count, const char* musicPath, int volume) override;
   void RecordAndStreamDesktopWithMusicAndPlaybackSeparate(const char*, const char*, const char*[], int, const char*,
                                                           int) override {
     Unavailable();

@@ -26,11 +26,26 @@ class PlaybackStream {
   virtual int Start() = 0;
   virtual int Stop() = 0;
   virtual int Reset() = 0;
+  // Waits up to timeoutMs for the server to ask for more sound (true) or
+  // for the time-out (false).
+  virtual bool WaitForWriteRequest(int timeoutMs) = 0;
+};
+
+// The step of the opening that failed; each user words it its own way.
+enum class PlaybackFailure {
+  None,
+  Server,         // connecting to the sound server
+  DefaultOutput,  // no default output
+  Rate,           // the server's rate
+  Stream,         // creating or connecting the stream; code: the server's error
+  BufferSize,     // the stream's buffer
+  Start,          // starting to play; code: the server's error
 };
 
 struct PlaybackOpening {
   std::unique_ptr<PlaybackStream> stream;  // null on failure
-  std::string error;                       // the failure's report, with its line end
+  PlaybackFailure failure = PlaybackFailure::None;
+  int code = 0;
 };
 
 // Opens a stream on the default output with a buffer of about bufferMs,

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <mutex>
 #include <optional>
@@ -18,11 +19,10 @@ constexpr auto kServerDeadline = std::chrono::seconds(3);
 constexpr int kChannels = 2;
 constexpr int kBytesPerFrame = 2 * kChannels;
 
-std::string Report(const char* format, int code) {
-  char line[128];
-  std::snprintf(line, sizeof(line), format, static_cast<unsigned>(code));
-  return line;
-}
+struct Outcome {
+  PlaybackFailure failure = PlaybackFailure::None;
+  int code = 0;
+};
 
 // The threaded main loop with its lock held for the life of the guard.
 class LoopLock {
@@ -105,29 +105,30 @@ class PulsePlaybackStream : public PlaybackStream {
  public:
   ~PulsePlaybackStream() override { Close(); }
 
-  // The report of the first failing step, or empty when the stream plays.
-  std::string Open(int bufferMs) {
+  // The first failing step, or None when the stream plays.
+  Outcome Open(int bufferMs) {
     loop_ = pa_threaded_mainloop_new();
-    if (!loop_ || pa_threaded_mainloop_start(loop_) < 0) return "ERROR: Failed to create device enumerator\n";
+    if (!loop_ || pa_threaded_mainloop_start(loop_) < 0) return {PlaybackFailure::Server};
     LoopLock hold(loop_);
     context_ = pa_context_new(pa_threaded_mainloop_get_api(loop_), "capmill playback");
     if (!context_ || pa_context_connect(context_, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0 ||
         !WaitLocked(loop_, [this] { return !PA_CONTEXT_IS_GOOD(pa_context_get_state(context_)) ||
                                            pa_context_get_state(context_) == PA_CONTEXT_READY; }) ||
         pa_context_get_state(context_) != PA_CONTEXT_READY)
-      return "ERROR: Failed to create device enumerator\n";
+      return {PlaybackFailure::Server};
 
     facts_.Reset();
     if (!Complete(loop_, pa_context_get_server_info(context_, StoreServerFacts, &facts_)) || !facts_.Get())
-      return "ERROR: Failed to get default audio endpoint\n";
+      return {PlaybackFailure::DefaultOutput};
     const ServerFacts facts = *facts_.Get();
-    if (facts.defaultSink.empty()) return "ERROR: Failed to get default audio endpoint\n";
-    if (facts.rate == 0) return "ERROR: Failed to get mix format\n";
+    if (facts.defaultSink.empty()) return {PlaybackFailure::DefaultOutput};
+    if (facts.rate == 0) return {PlaybackFailure::Rate};
     rate_ = static_cast<int>(facts.rate);
 
     const pa_sample_spec sampleFormat{PA_SAMPLE_S16LE, facts.rate, kChannels};
     stream_ = pa_stream_new(context_, "capmill music", &sampleFormat, nullptr);
-    if (!stream_) return Report("ERROR: Failed to initialize audio client (HR=0x%08X)\n", pa_context_errno(context_));
+    if (!stream_) return {PlaybackFailure::Stream, pa_context_errno(context_)};
+    pa_stream_set_write_callback(stream_, OnWriteRequest, this);
     pa_buffer_attr attributes;
     attributes.maxlength = static_cast<uint32_t>(-1);
     attributes.tlength = static_cast<uint32_t>(pa_usec_to_bytes(static_cast<pa_usec_t>(bufferMs) * 1000, &sampleFormat));
@@ -142,15 +143,15 @@ class PulsePlaybackStream : public PlaybackStream {
         !WaitLocked(loop_, [this] { return !PA_STREAM_IS_GOOD(pa_stream_get_state(stream_)) ||
                                            pa_stream_get_state(stream_) == PA_STREAM_READY; }) ||
         pa_stream_get_state(stream_) != PA_STREAM_READY)
-      return Report("ERROR: Failed to initialize audio client (HR=0x%08X)\n", pa_context_errno(context_));
+      return {PlaybackFailure::Stream, pa_context_errno(context_)};
 
     const pa_buffer_attr* granted = pa_stream_get_buffer_attr(stream_);
-    if (!granted || granted->tlength == 0) return "ERROR: Failed to get buffer size\n";
+    if (!granted || granted->tlength == 0) return {PlaybackFailure::BufferSize};
     bufferFrames_ = granted->tlength / kBytesPerFrame;
     success_.Reset();
     if (!Complete(loop_, pa_stream_cork(stream_, 0, StoreSuccess, &success_), &success_))
-      return Report("ERROR: Failed to start audio client (HR=0x%08X)\n", pa_context_errno(context_));
-    return "";
+      return {PlaybackFailure::Start, pa_context_errno(context_)};
+    return {};
   }
 
   int rate() const override { return rate_; }
@@ -190,6 +191,13 @@ class PulsePlaybackStream : public PlaybackStream {
     return static_cast<int>(taken);
   }
 
+  bool WaitForWriteRequest(int timeoutMs) override {
+    std::unique_lock<std::mutex> hold(requestLock_);
+    const bool asked = requested_.wait_for(hold, std::chrono::milliseconds(timeoutMs), [this] { return writeRequested_; });
+    writeRequested_ = false;
+    return asked;
+  }
+
   int Start() override { return Cork(0); }
   int Stop() override { return Cork(1); }
   int Reset() override {
@@ -200,6 +208,15 @@ class PulsePlaybackStream : public PlaybackStream {
   }
 
  private:
+  static void OnWriteRequest(pa_stream*, size_t, void* self) {
+    auto* stream = static_cast<PulsePlaybackStream*>(self);
+    {
+      std::lock_guard<std::mutex> hold(stream->requestLock_);
+      stream->writeRequested_ = true;
+    }
+    stream->requested_.notify_all();
+  }
+
   bool Usable() const { return stream_ && pa_stream_get_state(stream_) == PA_STREAM_READY; }
 
   int Cork(int corked) {
@@ -238,6 +255,10 @@ class PulsePlaybackStream : public PlaybackStream {
   std::vector<uint8_t> silence_;
   Answer<ServerFacts> facts_;
   Answer<int> success_;
+  // The server's requests for more sound, for a writer that waits for them.
+  std::mutex requestLock_;
+  std::condition_variable requested_;
+  bool writeRequested_ = false;
 };
 
 }  // namespace
@@ -245,8 +266,10 @@ class PulsePlaybackStream : public PlaybackStream {
 PlaybackOpening OpenDefaultPlayback(int bufferMs) {
   auto stream = std::make_unique<PulsePlaybackStream>();
   PlaybackOpening opening;
-  opening.error = stream->Open(bufferMs);
-  if (opening.error.empty()) opening.stream = std::move(stream);
+  const Outcome outcome = stream->Open(bufferMs);
+  opening.failure = outcome.failure;
+  opening.code = outcome.code;
+  if (outcome.failure == PlaybackFailure::None) opening.stream = std::move(stream);
   return opening;
 }
 

@@ -1,6 +1,7 @@
 #include <chrono>
 #include <thread>
 
+#include "platform/CaptureDevices.h"
 #include "platform/Log.h"
 #include "src/CaptureThreads.h"
 
@@ -42,8 +43,16 @@ CaptureReader::Result CaptureReader::Read(MediaInput& input) {
     return Result::Retry;
   }
   errorCount_ = 0;
+  // Sound captured before the pause began but read after it still belongs
+  // to the recording: dropped, it would leave a hole at every pause.
+  std::optional<int64_t> capturedTicks;
+  if (input.kind != kScreenVideo)
+    if (const std::optional<int64_t> ageUs = platform::CaptureAgeUs(input.ifmt_ctx, input.inputPacket->pts))
+      capturedTicks = NowTicks() - *ageUs * (kTicksPerMs / 1000);
   std::lock_guard<std::mutex> hold(Engine().lock);
   if (Engine().paused) {
+    const RecordingClock* clock = Engine().activeClock;
+    if (capturedTicks && clock && clock->isPaused && *capturedTicks < clock->pauseStart) return Result::Packet;
     av_packet_unref(input.inputPacket);
     return Result::Retry;
   }

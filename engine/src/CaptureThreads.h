@@ -26,6 +26,10 @@ void MicCaptureThread(MediaInput& input);
 // volume (0..1); without a usable music input, the plain microphone thread.
 void MicCaptureThreadWithMusic(MediaInput& mic, MediaInput* music, double volume);
 
+// The microphone thread with music that is also heard on the default output:
+// runs the music pipeline and mixes the music frames whose time has come.
+void MicCaptureThreadWithMusicAndPlayback(MediaInput& mic, MediaInput* music, double volume);
+
 // The texts that tell one audio thread from another.
 struct AudioThreadTexts {
   const char* starting;    // null: the thread writes its own start lines
@@ -37,8 +41,9 @@ struct AudioThreadTexts {
 };
 extern const AudioThreadTexts kMicTexts;
 
-// Called with each converted block of the device before it enters the FIFO.
-using MixStep = std::function<void(uint8_t** samples, int count)>;
+// Called with each converted block of the device before it enters the FIFO,
+// with the time its first sample was captured, in ms on the recording clock.
+using MixStep = std::function<void(uint8_t** samples, int count, int64_t capturedMs)>;
 
 // The capture loop and ending sequence of an audio thread on the device's
 // input: read, decode, place on the timeline, convert, mix, encode, write.

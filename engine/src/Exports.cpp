@@ -9,6 +9,8 @@
 #include "platform/Log.h"
 #include "src/DeviceEnumeration.h"
 #include "src/EngineState.h"
+#include "src/ExternalProcess.h"
+#include "src/MusicOutput.h"
 #include "src/PellamCapmill.h"
 #include "src/ResourceMonitor.h"
 
@@ -60,6 +62,42 @@ void Guarded(Body body) {
 template <typename Body>
 void OnOwnThread(Body body) {
   std::thread([&body] { Guarded(body); }).join();
+}
+
+// What a streaming entry point with music says around its operation.
+struct MusicStreamFrame {
+  const char* exportName;
+  const char* withWhat;  // " with background music", ...
+};
+
+// The frame of a streaming entry point with music: its start and parameter
+// lines, the operation on a thread of its own, its completion lines. One URL
+// (streamUrl) or a list (streamUrls, urlCount).
+template <typename Operation>
+void StreamWithMusic(const MusicStreamFrame& frame, const char* audioInput, const char* outputPath,
+                     const char* streamUrl, const char* const* streamUrls, int urlCount, const char* musicPath,
+                     int musicVolumePercent, Operation operation) {
+  RecordingSlot slot(frame.exportName);
+  if (!slot) return;
+  Guarded([&] {
+    const std::string mic = Text(audioInput), path = Text(outputPath), music = Text(musicPath);
+    const std::string name = std::string("[DEBUG] ") + frame.exportName + ": ";
+    const bool one = streamUrls == nullptr;
+    OutAndDebug(name + (one ? "Starting single URL streaming" : "Starting Multiple URL streaming") + frame.withWhat +
+                "...");
+    log::OutLine("[DEBUG] Parameters - Mic: " + mic + ", MP4: " + path +
+                 (one ? ", Stream: " + Text(streamUrl) : ", Multiple Stream URL Count: " + std::to_string(urlCount)) +
+                 ", Music: " + music + ", Volume: " + std::to_string(musicVolumePercent) + "%");
+    OutAndDebug("[DEBUG] Starting file recording with PellamCapmill...");
+    PellamCapmill session = PellamCapmill::FromEngine(path);
+    OnOwnThread([&] { operation(session, mic, music); });
+    if (one) {
+      OutAndDebug(name + "Recording and streaming" + frame.withWhat + " completed");
+    } else {
+      log::OutLine(name + "Recording and streaming to Multiple URL EndPoint" + frame.withWhat + " completed");
+      log::Debug(name + "Recording and streaming to Multiple URL Endpoint" + frame.withWhat + " completed\n");
+    }
+  });
 }
 
 }  // namespace
@@ -160,41 +198,67 @@ CAPMILL_API void qelRecordScreenWithAudioAndMusic(const char* outputPath, const 
   });
 }
 
+CAPMILL_API void qelRecordScreenWithAudioAndMusicWithDefaultDevPlayback(const char* outputPath,
+                                                                        const char* audioInput,
+                                                                        const char* musicPath,
+                                                                        int musicVolumePercent) {
+  RecordingSlot slot("qelRecordScreenWithAudioAndMusicWithDefaultDevPlayback");
+  if (!slot) return;
+  Guarded([&] {
+    const std::string path = Text(outputPath);
+    PellamCapmill::FromEngine(path).RecAudioVideoWithMusicEx(Text(audioInput), Text(musicPath), musicVolumePercent);
+  });
+}
+
 CAPMILL_API void qelRecordAndStreamDesktopOneWithMusic(const char* audioInput, const char* outputPath,
                                                        const char* streamUrl, const char* musicPath,
                                                        int musicVolumePercent) {
-  RecordingSlot slot("qelRecordAndStreamDesktopOneWithMusic");
-  if (!slot) return;
-  Guarded([&] {
-    const std::string mic = Text(audioInput), path = Text(outputPath), url = Text(streamUrl), music = Text(musicPath);
-    OutAndDebug("[DEBUG] qelRecordAndStreamDesktopOneWithMusic: Starting single URL streaming with background music...");
-    log::OutLine("[DEBUG] Parameters - Mic: " + mic + ", MP4: " + path + ", Stream: " + url + ", Music: " + music +
-                 ", Volume: " + std::to_string(musicVolumePercent) + "%");
-    OutAndDebug("[DEBUG] Starting file recording with PellamCapmill...");
-    PellamCapmill session = PellamCapmill::FromEngine(path);
-    OnOwnThread([&] { session.RecAndStreamAudioVideoWithMusic(mic, url, music, musicVolumePercent); });
-    OutAndDebug("[DEBUG] qelRecordAndStreamDesktopOneWithMusic: Recording and streaming with background music completed");
-  });
+  StreamWithMusic({"qelRecordAndStreamDesktopOneWithMusic", " with background music"}, audioInput, outputPath,
+                  streamUrl, nullptr, 0, musicPath, musicVolumePercent,
+                  [&](PellamCapmill& session, const std::string& mic, const std::string& music) {
+                    session.RecAndStreamAudioVideoWithMusic(mic, Text(streamUrl), music, musicVolumePercent);
+                  });
 }
 
 CAPMILL_API void qelRecordAndStreamDesktopWithMusic(const char* outputPath, const char* audioInput,
                                                     const char* streamUrls[], int urlCount, const char* musicPath,
                                                     int musicVolumePercent) {
-  RecordingSlot slot("qelRecordAndStreamDesktopWithMusic");
-  if (!slot) return;
-  Guarded([&] {
-    const std::string mic = Text(audioInput), path = Text(outputPath), music = Text(musicPath);
-    OutAndDebug("[DEBUG] qelRecordAndStreamDesktopWithMusic: Starting Multiple URL streaming with background music...");
-    log::OutLine("[DEBUG] Parameters - Mic: " + mic + ", MP4: " + path +
-                 ", Multiple Stream URL Count: " + std::to_string(urlCount) + ", Music: " + music +
-                 ", Volume: " + std::to_string(musicVolumePercent) + "%");
-    OutAndDebug("[DEBUG] Starting file recording with PellamCapmill...");
-    PellamCapmill session = PellamCapmill::FromEngine(path);
-    OnOwnThread([&] { session.RecAndStreamAudioVideoExWithMusic(mic, streamUrls, urlCount, music, musicVolumePercent); });
-    const std::string done = "[DEBUG] qelRecordAndStreamDesktopWithMusic: Recording and streaming to Multiple URL ";
-    log::OutLine(done + "EndPoint with background music completed");
-    log::Debug(done + "Endpoint with background music completed\n");
-  });
+  StreamWithMusic({"qelRecordAndStreamDesktopWithMusic", " with background music"}, audioInput, outputPath,
+                  nullptr, streamUrls, urlCount, musicPath, musicVolumePercent,
+                  [&](PellamCapmill& session, const std::string& mic, const std::string& music) {
+                    session.RecAndStreamAudioVideoExWithMusic(mic, streamUrls, urlCount, music, musicVolumePercent);
+                  });
+}
+
+CAPMILL_API void qelRecordAndStreamDesktopOneWithMusicAndPlayback(const char* audioInput, const char* outputPath,
+                                                                  const char* streamUrl, const char* musicPath,
+                                                                  int musicVolumePercent) {
+  StreamWithMusic({"qelRecordAndStreamDesktopOneWithMusicAndPlayback", " with background music and playback device"},
+                  audioInput, outputPath, streamUrl, nullptr, 0, musicPath, musicVolumePercent,
+                  [&](PellamCapmill& session, const std::string& mic, const std::string& music) {
+                    session.RecAndStreamAudioVideoWithMusicAndPlayback(mic, Text(streamUrl), music,
+                                                                       musicVolumePercent);
+                  });
+}
+
+CAPMILL_API void qelRecordAndStreamDesktopWithMusicAndPlayback(const char* outputPath, const char* audioInput,
+                                                               const char* streamUrls[], int urlCount,
+                                                               const char* musicPath, int musicVolumePercent) {
+  StreamWithMusic({"qelRecordAndStreamDesktopWithMusicAndPlayback", " with background music and playback device"},
+                  audioInput, outputPath, nullptr, streamUrls, urlCount, musicPath, musicVolumePercent,
+                  [&](PellamCapmill& session, const std::string& mic, const std::string& music) {
+                    session.RecAndStreamAudioVideoExWithMusicAndPlayback(mic, streamUrls, urlCount, music,
+                                                                         musicVolumePercent);
+                  });
+}
+
+CAPMILL_API void qelPlayMusicToDefaultDevice(const char* musicPath, int volumePercent,
+                                             qelKeepRunningCallback keepRunning, void* context) {
+  Guarded([&] { PlayMusicToDefaultDevice(musicPath, volumePercent, keepRunning, context); });
+}
+
+CAPMILL_API void qelStopFFmpegProcess(void) {
+  Guarded([] { StopExternalProcess(); });
 }
 
 CAPMILL_API void qelSetSystemMonitoringEnabled(bool enabled) { Monitor().SetMonitoringEnabled(enabled); }

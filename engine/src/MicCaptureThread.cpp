@@ -105,6 +105,13 @@ std::optional<double> CaptureTimeMs(MediaInput& input) {
   return static_cast<double>(captured - clock->start) / kTicksPerMs - static_cast<double>(clock->pausedTotalMs);
 }
 
+// Now on the recording clock (pauses taken out).
+int64_t NowOnRecordingClock(MediaInput& input) {
+  std::lock_guard<std::mutex> hold(Engine().lock);
+  const RecordingClock* clock = Engine().activeClock ? Engine().activeClock : input.clock;
+  return (NowTicks() - clock->start) / kTicksPerMs - clock->pausedTotalMs;
+}
+
 // Owns `count` samples of silence in the encoder's format.
 class Silence : public SampleBuffer {
  public:
@@ -116,12 +123,13 @@ class Silence : public SampleBuffer {
 
 // Appends silence to the FIFO, in pieces of at most a second. Music, when
 // given, plays on through it: a gap in the microphone is not a pause.
-void FifoWriteSilence(MediaInput& input, int64_t count, const MixStep& mix = {}) {
+void FifoWriteSilence(MediaInput& input, int64_t count, const MixStep& mix = {}, int64_t atMs = 0) {
   const int piece = std::max(1, input.encoderContext->sample_rate);
   while (count > 0) {
     const int n = static_cast<int>(std::min<int64_t>(count, piece));
     Silence silence(input.encoderContext, n);
-    if (mix) mix(silence.data(), n);
+    if (mix) mix(silence.data(), n, atMs);
+    atMs += 1000;
     FifoWrite(input, silence.data(), n);
     count -= n;
   }
@@ -164,13 +172,18 @@ void ProcessDecodedFrame(MediaInput& input, AudioTimeline& timeline, int& compen
   input.output->SetStartTimeOnce(input.outputStream->index, decoded->pts);
 
   const int n = decoded->nb_samples;
-  const AudioTimeline::Step step = timeline.Place(CaptureTimeMs(input), n, QueuedSamples(input, samplesSent));
+  const std::optional<double> captured = CaptureTimeMs(input);
+  const AudioTimeline::Step step = timeline.Place(captured, n, QueuedSamples(input, samplesSent));
+  // When the block's sound was captured, for music that follows the
+  // recording's time; without the device's word, now.
+  const int64_t capturedMs = captured ? static_cast<int64_t>(*captured) : NowOnRecordingClock(input);
   int skip = step.skip;
   const int held = av_audio_fifo_size(input.audioFifo);
   if (step.dropHeld > held)  // the rest of what came before the start is in this frame
     skip = static_cast<int>(std::min<int64_t>(n, skip + step.dropHeld - held));
   ApplyHeldStep(input, step);
-  if (step.silence > 0) FifoWriteSilence(input, step.silence, mix);
+  if (step.silence > 0)
+    FifoWriteSilence(input, step.silence, mix, capturedMs - step.silence * 1000 / encoder->sample_rate);
   // A compensation lasts for its distance only: renew it with every frame.
   // The resampler is switched into resampling by the first one; sound that
   // never needs one keeps the plain conversion.
@@ -192,7 +205,7 @@ void ProcessDecodedFrame(MediaInput& input, AudioTimeline& timeline, int& compen
     const int convertedCount = swr_convert(input.resampler, converted.data(), capacity, source.data(), count);
     // Only what the resampler produced is real audio.
     if (convertedCount > 0) {
-      if (mix) mix(converted.data(), convertedCount);
+      if (mix) mix(converted.data(), convertedCount, capturedMs + skip * 1000 / std::max(1, decoded->sample_rate));
       FifoWrite(input, converted.data(), convertedCount);
     }
   }

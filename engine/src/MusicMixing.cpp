@@ -51,4 +51,11 @@ void MixMusicSamples(uint8_t** destination, uint8_t** source, int sampleCount, i
     if (destination[channel] && source[channel]) MixPlane(destination[channel], source[channel], sampleCount, packed, volume);
 }
 
+void OffsetPlanes(uint8_t* const* planes, int offset, int channelCount, AVSampleFormat format, uint8_t** out) {
+  const bool planar = av_sample_fmt_is_planar(format);
+  const size_t step = static_cast<size_t>(offset) * av_get_bytes_per_sample(format) * (planar ? 1 : channelCount);
+  const int used = planar ? channelCount : 1;
+  for (int i = 0; i < AV_NUM_DATA_POINTERS; ++i) out[i] = i < used && planes[i] ? planes[i] + step : nullptr;
+}
+
 }  // namespace capmill

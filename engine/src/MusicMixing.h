@@ -2,6 +2,7 @@
 #pragma once
 
 extern "C" {
+#include <libavutil/frame.h>
 #include <libavutil/samplefmt.h>
 }
 
@@ -17,5 +18,9 @@ namespace capmill {
 // the sum clamped to the 16-bit range.
 void MixMusicSamples(uint8_t** destination, uint8_t** source, int sampleCount, int channelCount,
                      AVSampleFormat format);
+
+// The plane pointers of samples that start `offset` samples into the given
+// ones (out holds AV_NUM_DATA_POINTERS entries; unused ones are null).
+void OffsetPlanes(uint8_t* const* planes, int offset, int channelCount, AVSampleFormat format, uint8_t** out);
 
 }  // namespace capmill

@@ -154,7 +154,6 @@ class Reader {
     }
     const int received = avcodec_receive_frame(decoder_, frame_);
     if (received == AVERROR(EAGAIN)) return Feed();
-    // The decoder gave out everything the file held: play it again.
     if (received == AVERROR_EOF) return Rewind();
     if (received < 0) {
       SleepMs(10);
@@ -165,13 +164,11 @@ class Reader {
   }
 
   // Gives the decoder the next packet of the music stream; at the end of the
-  // file, drains it so the music's last samples are heard too.
+  // file, starts it again. The decoder is not drained there: what a drain
+  // gives is the encoder's padding, a gap at every pass.
   bool Feed() {
     const int read = av_read_frame(context_.demuxer, packet_);
-    if (read == AVERROR_EOF) {
-      avcodec_send_packet(decoder_, nullptr);
-      return true;
-    }
+    if (read == AVERROR_EOF) return Rewind();
     if (read < 0) {
       SleepMs(10);
       return true;

@@ -114,8 +114,6 @@ void MusicSource::MixInto(uint8_t** block, int count) {
   if (!ok()) return;
   const AVSampleFormat format = encoder_->sample_fmt;
   const int channels = encoder_->ch_layout.nb_channels;
-  const bool planar = av_sample_fmt_is_planar(format);
-  const int bytesPerSample = av_get_bytes_per_sample(format);
   int mixed = 0;
   while (mixed < count) {
     if (av_audio_fifo_size(carried_) == 0) {
@@ -126,10 +124,8 @@ void MusicSource::MixInto(uint8_t** block, int count) {
     const int n = std::min(count - mixed, av_audio_fifo_size(carried_));
     SampleBuffer music(channels, n, format);
     if (av_audio_fifo_read(carried_, reinterpret_cast<void**>(music.data()), n) < n) return;
-    uint8_t* destination[AV_NUM_DATA_POINTERS] = {};
-    const int planes = planar ? channels : 1;
-    for (int i = 0; i < planes && i < AV_NUM_DATA_POINTERS; ++i)
-      destination[i] = block[i] + static_cast<size_t>(mixed) * bytesPerSample * (planar ? 1 : channels);
+    uint8_t* destination[AV_NUM_DATA_POINTERS];
+    OffsetPlanes(block, mixed, channels, format, destination);
     MixMusicSamples(destination, music.data(), n, channels, format);
     mixed += n;
   }

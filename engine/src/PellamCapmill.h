@@ -6,6 +6,8 @@
 
 namespace capmill {
 
+struct RecordingOperation;
+
 class PellamCapmill {
  public:
   PellamCapmill(int sessionWidth, int sessionHeight, std::string rateText, std::string qualityText,
@@ -28,12 +30,25 @@ class PellamCapmill {
                                        const std::string& musicPath, int volumePercent);
   void RecAndStreamAudioVideoExWithMusic(const std::string& audioInput, const char* const* streamUrls, int urlCount,
                                          const std::string& musicPath, int volumePercent);
+  // With the music also heard on the default output.
+  void RecAudioVideoWithMusicEx(const std::string& audioInput, const std::string& musicPath, int volumePercent);
+  void RecAndStreamAudioVideoWithMusicAndPlayback(const std::string& audioInput, const std::string& streamUrl,
+                                                  const std::string& musicPath, int volumePercent);
+  void RecAndStreamAudioVideoExWithMusicAndPlayback(const std::string& audioInput, const char* const* streamUrls,
+                                                    int urlCount, const std::string& musicPath, int volumePercent);
 
   std::string frameRateText;
   std::string crfText;
   int width;
   int height;
   const std::string& outputPath;
+
+ private:
+  void MusicFileOperation(const RecordingOperation& operation, const std::string& audioInput,
+                          const std::string& musicPath, int volumePercent);
+  void MusicStreamOperation(const RecordingOperation& operation, const std::string& audioInput,
+                            const std::string* streamUrl, const char* const* streamUrls, int urlCount,
+                            const std::string& musicPath, int volumePercent);
 };
 
 }  // namespace capmill

@@ -20,6 +20,22 @@ extern "C" {
 namespace capmill {
 namespace {
 
+std::string FailureReport(const platform::PlaybackOpening& opening) {
+  using platform::PlaybackFailure;
+  switch (opening.failure) {
+    case PlaybackFailure::Server: return "ERROR: Failed to create device enumerator\n";
+    case PlaybackFailure::DefaultOutput: return "ERROR: Failed to get default audio endpoint\n";
+    case PlaybackFailure::Rate: return "ERROR: Failed to get mix format\n";
+    case PlaybackFailure::Stream:
+      return log::Format(128, "ERROR: Failed to initialize audio client (HR=0x%08X)\n", opening.code);
+    case PlaybackFailure::BufferSize: return "ERROR: Failed to get buffer size\n";
+    case PlaybackFailure::Start:
+      return log::Format(128, "ERROR: Failed to start audio client (HR=0x%08X)\n", opening.code);
+    case PlaybackFailure::None: break;
+  }
+  return "";
+}
+
 constexpr int kBufferMs = 500;
 constexpr int kStagingFrames = 48000;
 constexpr int kMaxFrameSamples = 100000;
@@ -147,7 +163,7 @@ bool InitPlaybackDevice(int volumePercent) {
   }
   platform::PlaybackOpening opening = platform::OpenDefaultPlayback(kBufferMs);
   if (!opening.stream) {
-    log::Debug(opening.error);
+    log::Debug(FailureReport(opening));
     ShutDown(owner);
     return false;
   }

@@ -6,6 +6,7 @@
 #include "platform/FreedMemory.h"
 #include "platform/Log.h"
 #include "src/PellamCapmill.h"
+#include "src/PlaybackDevice.h"
 #include "src/RecordingInputs.h"
 #include "src/StreamTargets.h"
 #include "src/ThreadDrivers.h"
@@ -48,6 +49,10 @@ OperationResult RunAndTearDown(const RecordingOperation& operation, const Pellam
                                const RecordingRequest& request) {
   OperationResult result;
   // Destroyed last: the file closes after every stream has let go of it.
+  // The device opens before any input and closes after the driver or the
+  // failure: none outlives its recording.
+  if (operation.playbackWarning && !InitPlaybackDevice(request.musicVolumePercent))
+    log::Debug(operation.playbackWarning);
   RecordingInputs inputs;
   std::vector<std::unique_ptr<StreamTarget>> targets;
   try {
@@ -59,9 +64,12 @@ OperationResult RunAndTearDown(const RecordingOperation& operation, const Pellam
       const std::string call = log::Format(512, operation.music->driverCall, volume);
       log::Debug(call);
       log::Out(call);
-      VideoAudioWithMusicThreadDriver(inputs.Screen(), inputs.Audio(), inputs.Music(), volume);
-      log::Debug("VideoAudioWithMusicThreadDriver completed\n");
-      log::Out("VideoAudioWithMusicThreadDriver completed\n");
+      if (operation.playbackWarning)
+        VideoAudioWithMusicAndPlaybackThreadDriver(inputs.Screen(), inputs.Audio(), inputs.Music(), volume);
+      else
+        VideoAudioWithMusicThreadDriver(inputs.Screen(), inputs.Audio(), inputs.Music(), volume);
+      log::Debug(operation.music->completed);
+      log::Out(operation.music->completed);
     } else {
       VideoAudioThreadDriver(inputs.Screen(), inputs.Audio());
     }
@@ -69,6 +77,7 @@ OperationResult RunAndTearDown(const RecordingOperation& operation, const Pellam
     ReportOperationError(operation, error.what());
     result.setupFailed = true;
   }
+  if (operation.playbackWarning) ShutdownPlaybackDevice();
   // Releasing the inputs clears the stop flag: keep what it said.
   result.stopRequested = Engine().stopRequested;
   if (operation.streams != RecordingOperation::Streams::None) ClearStreamTargets();

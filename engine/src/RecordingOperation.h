@@ -16,6 +16,7 @@ struct MusicTexts {
   const char* codecOpened;   // "%d, %d": rate and channels
   const char* codecMissing;
   const char* driverCall;    // "%.2f": the volume
+  const char* completed;     // once the driver returned
 };
 
 struct RecordingOperation {
@@ -29,6 +30,9 @@ struct RecordingOperation {
   const MusicTexts* music = nullptr;
   // The report goes to standard output and the debug channel instead.
   bool reportOnStandardOutput = false;
+  // Set: the music is also heard on the default output; the warning (debug
+  // channel) when the playback device cannot be opened.
+  const char* playbackWarning = nullptr;
 };
 
 // Where the operation's sources and streams come from.

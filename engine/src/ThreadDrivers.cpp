@@ -148,4 +148,24 @@ void VideoAudioWithMusicThreadDriver(MediaInput* screen, MediaInput* mic, MediaI
   log::ErrLine("All recording threads with music completed");
 }
 
+void VideoAudioWithMusicAndPlaybackThreadDriver(MediaInput* screen, MediaInput* mic, MediaInput* music,
+                                                double volume) {
+  if (!screen || !mic || !music) return;
+  ResetRecordingTiming();
+  StartClocks(screen, mic);
+  StartClock(*music, false);
+  log::DebugAndErr("Starting video, microphone, and music threads (with playback)...\n");
+  try {
+    RunScreenAndAudio(
+        screen, [mic, music, volume] { MicCaptureThreadWithMusicAndPlayback(*mic, music, volume); }, false,
+        [] { log::Debug("Starting MicCaptureThreadWithMusicAndPlayback thread...\n"); });
+  } catch (...) {
+    log::ErrLine("Error in MicCaptureThreadWithMusicAndPlayback, but continuing...");
+    ClearActiveClock();
+    return;
+  }
+  ClearActiveClock();
+  log::Debug("All threads completed\n");
+}
+
 }  // namespace capmill

@@ -14,5 +14,9 @@ void VideoAudioThreadDriver(MediaInput* screen, MediaInput* audio);
 // volume (0..1). Without one of the three inputs it reports so and records
 // the screen and the microphone alone (when both are given).
 void VideoAudioWithMusicThreadDriver(MediaInput* screen, MediaInput* mic, MediaInput* music, double volume);
+// The same with the music also heard on the default output; without all
+// three inputs it does nothing.
+void VideoAudioWithMusicAndPlaybackThreadDriver(MediaInput* screen, MediaInput* mic, MediaInput* music,
+                                                double volume);
 
 }  // namespace capmill

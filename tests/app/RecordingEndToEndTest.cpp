@@ -17,6 +17,7 @@
 #include "MediaProbe.h"
 #include "MusicFiles.h"
 #include "RecordingEnvironment.h"
+#include "SpeakerRecorder.h"
 #include "core/CapmillEngine.h"
 #include "core/MainDialog.h"
 #include "core/Settings.h"
@@ -64,6 +65,7 @@ class RecordingEndToEndTest : public ::testing::Test {
     EXPECT_TRUE(QTest::qWaitFor([&] { return finished.count() >= count; }, 15000));
     return finished.count() >= count ? finished[count - 1][0].toString().toStdString() : "";
   }
+  std::string RecordWithMusic(const std::string& music, bool played);
   static bool Logged(CMainDlg& window, EventType type, const std::string& details) {
     for (const EventRecord& event : window.eventLog().ReadAllEvents())
       if (event.type == type && event.details == details) return true;
@@ -118,26 +120,49 @@ TEST_F(RecordingEndToEndTest, StartPauseResumeStopGivesACleanFile) {
   EXPECT_EQ(engine_.GetGlobalTimer(), nullptr);
 }
 
-TEST_F(RecordingEndToEndTest, MusicTickedIsMixedIntoTheRecording) {
-  const std::string music = dir_ / "tones.mp3";
-  ASSERT_TRUE(MakeTwoToneFile(music, "mp3", 44100));
+namespace {
+
+// The loudest window of each tone.
+std::vector<double> LoudestTones(const std::vector<float>& sound, const std::vector<double>& tones) {
+  std::vector<double> loudest(tones.size(), 0);
+  for (const auto& window : ToneAmplitudes(sound, 44100, tones))
+    for (size_t i = 0; i < tones.size(); ++i) loudest[i] = std::max(loudest[i], window[i]);
+  return loudest;
+}
+
+}  // namespace
+
+// The user ticks the music, picks the file and, when `played`, ticks the
+// playback too; records four seconds. Returns the recording's path.
+std::string RecordingEndToEndTest::RecordWithMusic(const std::string& music, bool played) {
   Store("ShowAdvancedOptions", "TRUE");
   Store("MusicVolume", "50");
   auto window = Make();
-  // The user ticks the music and picks the file.
   auto* tick = window->ControlAs<QCheckBox>(IDC_MUSIC);
-  ASSERT_TRUE(tick->isVisible());
+  EXPECT_TRUE(tick->isVisible());
   QTest::mouseClick(tick, Qt::LeftButton, {}, QPoint(8, tick->height() / 2));
-  ASSERT_TRUE(tick->isChecked());
+  EXPECT_TRUE(tick->isChecked());
   prompts_.pickAnswers.push_back(music);
   QTest::mouseClick(window->ControlAs<QPushButton>(IDC_MUSIC_BUTTON), Qt::LeftButton);
-  ASSERT_EQ(window->ControlAs<QLineEdit>(IDC_MUSIC_FILE)->text().toStdString(), music);
+  EXPECT_EQ(window->ControlAs<QLineEdit>(IDC_MUSIC_FILE)->text().toStdString(), music);
+  if (played) {
+    auto* playback = window->ControlAs<QCheckBox>(IDC_PLAYBACK);
+    EXPECT_TRUE(playback->isEnabled());
+    QTest::mouseClick(playback, Qt::LeftButton, {}, QPoint(8, playback->height() / 2));
+    EXPECT_TRUE(playback->isChecked());
+  }
   QSignalSpy finished(&window->controller(), &RecordingController::RecordingFinished);
   ClickStartStop(*window);
-  ASSERT_TRUE(WaitForClock());
+  if (!WaitForClock()) return "";
   QTest::qWait(4000);
   ClickStartStop(*window);
-  const std::string path = WaitFinished(finished);
+  return WaitFinished(finished);
+}
+
+TEST_F(RecordingEndToEndTest, MusicTickedIsMixedIntoTheRecording) {
+  const std::string music = dir_ / "tones.mp3";
+  ASSERT_TRUE(MakeTwoToneFile(music, "mp3", 44100));
+  const std::string path = RecordWithMusic(music, false);
   ASSERT_FALSE(path.empty());
   EXPECT_EQ(DecodeErrors(path), "");
   const std::vector<float> sound = DecodeAudio(path);
@@ -145,17 +170,31 @@ TEST_F(RecordingEndToEndTest, MusicTickedIsMixedIntoTheRecording) {
   ASSERT_GE(first, 0);
   const std::vector<float> heard(sound.begin() + static_cast<size_t>((first + 0.1) * 44100), sound.end() - 4410);
   // Both music tones, one after the other, beside the microphone's.
-  const auto windows = ToneAmplitudes(heard, 44100, {440, 1000, 1500});
-  ASSERT_GT(windows.size(), 200u);
-  double mic = 0, low = 0, high = 0;
-  for (const auto& window : windows) {
-    mic = std::max(mic, window[0]);
-    low = std::max(low, window[1]);
-    high = std::max(high, window[2]);
-  }
-  EXPECT_GT(mic, 0.1);
-  EXPECT_NEAR(low, 0.4 * 0.5, 0.05);
-  EXPECT_NEAR(high, 0.4 * 0.5, 0.05);
+  const std::vector<double> loudest = LoudestTones(heard, {440, 1000, 1500});
+  EXPECT_GT(loudest[0], 0.1);
+  EXPECT_NEAR(loudest[1], 0.4 * 0.5, 0.05);
+  EXPECT_NEAR(loudest[2], 0.4 * 0.5, 0.05);
+}
+
+// With the playback ticked as well, the music is heard on the default output
+// while it is recorded: the file carries both tones, the speaker the music
+// alone.
+TEST_F(RecordingEndToEndTest, MusicPlayedBackIsHeardAndRecorded) {
+  const std::string music = dir_ / "tones.mp3";
+  ASSERT_TRUE(MakeTwoToneFile(music, "mp3", 44100));
+  std::string path;
+  const std::vector<float> speaker =
+      RecordSpeakerWhile([&] { path = RecordWithMusic(music, true); }).value_or(std::vector<float>());
+  ASSERT_FALSE(path.empty());
+  EXPECT_EQ(DecodeErrors(path), "");
+  const std::vector<double> recorded = LoudestTones(DecodeAudio(path), {440, 1000, 1500});
+  EXPECT_GT(recorded[0], 0.1);
+  EXPECT_NEAR(recorded[1], 0.4 * 0.5, 0.05);
+  EXPECT_NEAR(recorded[2], 0.4 * 0.5, 0.05);
+  const std::vector<double> heard = LoudestTones(speaker, {440, 1000, 1500});
+  EXPECT_LT(heard[0], 0.01);
+  EXPECT_NEAR(heard[1], 0.4 * 0.5, 0.05);
+  EXPECT_NEAR(heard[2], 0.4 * 0.5, 0.05);
 }
 
 TEST_F(RecordingEndToEndTest, StreamsToTwoServers) {

@@ -18,6 +18,8 @@
 #include "capmill/capmill.h"
 #include "src/MusicPipeline.h"
 #include "src/PlaybackDevice.h"
+#include "src/ReadyListMixer.h"
+#include "src/SampleBuffer.h"
 
 using namespace testsupport;
 using namespace capmill;
@@ -292,4 +294,111 @@ TEST_F(MusicPipelineTest, ThePlaybackThreadPlaysTheMusicWithoutGaps) {
   const std::string debug = logs.Debug();
   EXPECT_NE(debug.find("MusicPlaybackThread: Sending frame #5 to playback device\n"), std::string::npos);
   EXPECT_EQ(debug.find("MusicPlaybackThread: Sending frame #6 "), std::string::npos);
+}
+
+namespace {
+
+// A ready-list frame of `samples` float samples whose values count up from
+// `first` (times a millionth), on both channels.
+FramePtr CountingFrame(int samples, int first) {
+  FramePtr frame(av_frame_alloc());
+  frame->format = AV_SAMPLE_FMT_FLTP;
+  frame->sample_rate = 44100;
+  frame->nb_samples = samples;
+  av_channel_layout_default(&frame->ch_layout, 2);
+  if (samples > 0) {
+    av_frame_get_buffer(frame.get(), 0);
+    for (int c = 0; c < 2; ++c)
+      for (int i = 0; i < samples; ++i) reinterpret_cast<float*>(frame->data[c])[i] = (first + i) * 1e-6f;
+  }
+  return frame;
+}
+
+class ReadyListMixerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::lock_guard<std::mutex> hold(Engine().lock);
+    Engine().musicVolume = 1.0;
+  }
+  void TearDown() override {
+    std::lock_guard<std::mutex> hold(Engine().lock);
+    Engine().musicVolume = 0.3;
+  }
+
+  // Mixes one block of `count` samples at elapsed ms; the first channel.
+  std::vector<float> Block(ReadyListMixer& mixer, int count, int64_t elapsed) {
+    SampleBuffer block(2, count, AV_SAMPLE_FMT_FLTP);
+    av_samples_set_silence(block.data(), 0, count, 2, AV_SAMPLE_FMT_FLTP);
+    mixer.MixInto(mixing_, block.data(), count, elapsed);
+    const float* left = reinterpret_cast<const float*>(block.data()[0]);
+    return std::vector<float>(left, left + count);
+  }
+
+  Microphone mic_;
+  ReaderContext reader_{"music"};
+  MixingContext mixing_{mic_.input(), reader_, MixingContext::kDefaultPlaybackDelayMs};  // 700 ms in all
+};
+
+}  // namespace
+
+// 1152-sample music frames into 1024-sample blocks: every music sample is
+// mixed once and in order, what a block leaves of a frame opens the next.
+TEST_F(ReadyListMixerTest, EveryMusicSampleIsMixedOnceInOrder) {
+  for (int i = 0; i < 8; ++i) mixing_.readyList.Push(CountingFrame(1152, i * 1152), i * 1152 * 1000 / 44100);
+  ReadyListMixer mixer(mic_.input().encoderContext);
+  std::vector<float> mixed;
+  for (int block = 0; block < 8; ++block) {
+    const std::vector<float> samples = Block(mixer, 1024, 700 + block * 1024 * 1000 / 44100);
+    mixed.insert(mixed.end(), samples.begin(), samples.end());
+  }
+  for (size_t i = 0; i < mixed.size(); ++i) ASSERT_NEAR(mixed[i], i * 1e-6f, 1e-9) << "sample " << i;
+}
+
+// Music stamped more than half a second before its time is dropped, music
+// due within 200 ms is taken, later music waits.
+TEST_F(ReadyListMixerTest, StaleMusicIsDroppedAndEarlyMusicWaits) {
+  // At 3000 ms elapsed the music due is stamped 2300 ms: from 1800 to 2500 ms
+  // it is taken.
+  mixing_.readyList.Push(CountingFrame(441, 1), 1700);       // stale
+  mixing_.readyList.Push(CountingFrame(441, 100001), 1850);   // taken
+  mixing_.readyList.Push(CountingFrame(441, 200001), 2600);   // too early
+  ReadyListMixer mixer(mic_.input().encoderContext);
+  const std::vector<float> first = Block(mixer, 882, 3000);
+  EXPECT_NEAR(first[0], 0.100001f, 1e-7);
+  EXPECT_EQ(first[441], 0.0f);  // the early frame was left
+  EXPECT_EQ(mixing_.readyList.size(), 1u);
+  const std::vector<float> later = Block(mixer, 441, 3150);  // now 2450 is due: 2600 is within 200 ms
+  EXPECT_NEAR(later[0], 0.200001f, 1e-7);
+  EXPECT_EQ(mixing_.readyList.size(), 0u);
+}
+
+TEST_F(ReadyListMixerTest, AnEmptyMusicFrameIsReportedAndDropped) {
+  mixing_.readyList.Push(CountingFrame(0, 0), 0);
+  mixing_.readyList.Push(CountingFrame(100, 7), 0);
+  ReadyListMixer mixer(mic_.input().encoderContext);
+  LogCapture logs;
+  const std::vector<float> first = Block(mixer, 200, 700);
+  EXPECT_EQ(logs.Debug(),
+            "ERROR: Invalid mixing parameters - music_samples_mixed=0, samples_to_mix=0, mic_samples=200\n");
+  EXPECT_EQ(first[0], 0.0f);
+  EXPECT_NEAR(Block(mixer, 200, 705)[0], 7e-6f, 1e-9);  // the next block goes on with the next frame
+}
+
+// The music's start enters the recording once it is half a second old; a
+// device that hands over two seconds at once gets the music from the moment
+// in the block where it is due.
+TEST_F(ReadyListMixerTest, MusicStartsWhereItIsDueInsideALongBlock) {
+  for (int i = 0; i < 40; ++i) mixing_.readyList.Push(CountingFrame(1152, i * 1152), i * 1152 * 1000 / 44100);
+  ReadyListMixer mixer(mic_.input().encoderContext);
+  const std::vector<float> block = Block(mixer, 2 * 44100, 0);
+  // The music's first sample is 0: its second shows where it starts.
+  const auto second = std::find_if(block.begin(), block.end(), [](float sample) { return sample != 0; });
+  ASSERT_NE(second, block.end());
+  const auto first = second - 1;
+  EXPECT_NEAR((first - block.begin()) / 44100.0, 0.5, 0.01);
+  // From there on every music sample, in order, to the music's end.
+  ASSERT_GT(block.end() - first, 40 * 1152);
+  for (auto at = first; at != first + 40 * 1152; ++at)
+    ASSERT_NEAR(*at, (at - first) * 1e-6f, 1e-9) << "sample " << (at - block.begin());
+  EXPECT_EQ(first[40 * 1152], 0.0f);
 }

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "MediaProbe.h"
+#include "MusicChecks.h"
 #include "MusicFiles.h"
 #include "RecordingEnvironment.h"
 #include "StdStreamCapture.h"
@@ -23,10 +24,7 @@ using namespace testsupport;
 
 namespace {
 
-constexpr double kMusicLevel = 0.4;  // of the test music files
-const std::vector<double> kTones = {440, 1000, 1500};
-
-double Db(double ratio) { return 20 * std::log10(ratio); }
+const std::vector<double>& kTones = kMicAndMusicTones;
 
 class MusicRecordingTest : public RecordingSuite<640, 480> {
  protected:
@@ -47,56 +45,6 @@ class MusicRecordingTest : public RecordingSuite<640, 480> {
                           seconds, during)
                     .started);
     return SoundOf(path);
-  }
-
-  // The decoded sound of a recording with two tracks, from a tenth of a
-  // second after its sound begins to a tenth before its end.
-  std::vector<float> SoundOf(const std::string& path) {
-    const ProbedFile file = ProbeFile(path);
-    EXPECT_TRUE(file.ok);
-    if (file.streams.size() == 2) {
-      EXPECT_EQ(file.streams[0].codec, "h264");
-      EXPECT_EQ(file.streams[1].codec, "aac");
-    } else {
-      ADD_FAILURE() << file.streams.size() << " tracks";
-    }
-    EXPECT_EQ(DecodeErrors(path), "");
-    std::vector<float> sound = DecodeAudio(path);
-    const double first = FirstSoundSeconds(sound);
-    EXPECT_GE(first, 0);
-    const size_t from = static_cast<size_t>((first + 0.1) * 44100), to = sound.size() - 4410;
-    return from < to ? std::vector<float>(sound.begin() + from, sound.begin() + to) : std::vector<float>();
-  }
-
-  // Every window holds the microphone's tone, and the music tone at the level
-  // the volume asks for. Across a pause the microphone's tone jumps in phase,
-  // which can halve its level in the window that spans the jump: there only
-  // its presence is asked for (presenceOnly).
-  void ExpectBothTonesEverywhere(const std::vector<float>& sound, double volume, bool presenceOnly = false) {
-    const auto windows = ToneAmplitudes(sound, 44100, kTones);
-    ASSERT_GT(windows.size(), 100u);
-    double micLevel = 0;
-    for (const auto& window : windows) micLevel += window[0] / windows.size();
-    int bad = 0;
-    for (size_t w = 0; w < windows.size(); ++w) {
-      const double music = std::max(windows[w][1], windows[w][2]);
-      const bool ok = presenceOnly ? windows[w][0] > 0.25 * micLevel && music > 0.5 * kMusicLevel * volume
-                                   : std::abs(Db(windows[w][0] / micLevel)) < 1.5 &&
-                                         std::abs(Db(music / (kMusicLevel * volume))) < 1.5;
-      // A window across a change of tone holds half of each.
-      const bool atChange = windows[w][1] > 0.1 * kMusicLevel * volume && windows[w][2] > 0.1 * kMusicLevel * volume;
-      if (!ok && !atChange && bad++ < 5)
-        ADD_FAILURE() << "window at " << w * 0.01 << " s: 440 Hz " << windows[w][0] << ", 1000 Hz " << windows[w][1]
-                      << ", 1500 Hz " << windows[w][2];
-    }
-  }
-
-  // The music alternates, one second per tone.
-  void ExpectOneSecondSegments(const std::vector<float>& sound, double volume) {
-    const std::vector<double> changes = DominantToneChanges(sound, 44100, {1000, 1500}, 0.5 * kMusicLevel * volume);
-    ASSERT_GE(changes.size(), 3u);
-    for (size_t i = 1; i < changes.size(); ++i) EXPECT_NEAR(changes[i] - changes[i - 1], 1.0, 0.05) << "segment " << i;
-    EXPECT_NEAR((changes.back() - changes.front()) / (changes.size() - 1), 1.0, 0.01);
   }
 
   TempDir dir_;

@@ -57,7 +57,7 @@ TEST_F(PlaybackStreamTest, PlaysWhatIsWrittenOnTheDefaultOutput) {
   const std::string streamsBefore = server.Pactl("list short sink-inputs");
   {
     auto opening = OpenDefaultPlayback(500);
-    ASSERT_TRUE(opening.stream) << opening.error;
+    ASSERT_TRUE(opening.stream) << static_cast<int>(opening.failure);
     PlaybackStream& stream = *opening.stream;
     EXPECT_EQ(stream.rate(), 44100);
     EXPECT_EQ(stream.channels(), 2);
@@ -91,7 +91,7 @@ TEST_F(PlaybackStreamTest, AWriteNeverWaitsAndAResetEmptiesTheQueue) {
   VirtualMicrophone server;
   ASSERT_TRUE(server.ok());
   auto opening = OpenDefaultPlayback(500);
-  ASSERT_TRUE(opening.stream) << opening.error;
+  ASSERT_TRUE(opening.stream) << static_cast<int>(opening.failure);
   PlaybackStream& stream = *opening.stream;
   const std::vector<int16_t> tone = Tone(44100, 0.4, 1000, 0.4);
 
@@ -120,12 +120,12 @@ TEST_F(PlaybackStreamTest, NothingToPlayToIsAFailureWithinSeconds) {
     const auto begun = Clock::now();
     const auto opening = OpenDefaultPlayback(500);
     EXPECT_FALSE(opening.stream);
-    EXPECT_EQ(opening.error, "ERROR: Failed to get default audio endpoint\n");
+    EXPECT_EQ(opening.failure, capmill::platform::PlaybackFailure::DefaultOutput);
     EXPECT_LT(Clock::now() - begun, std::chrono::seconds(3));
   }
   ::setenv("PULSE_SERVER", "unix:/nonexistent/pulse/native", 1);
   const auto opening = OpenDefaultPlayback(500);
   EXPECT_FALSE(opening.stream);
-  EXPECT_EQ(opening.error, "ERROR: Failed to create device enumerator\n");
+  EXPECT_EQ(opening.failure, capmill::platform::PlaybackFailure::Server);
   ::unsetenv("PULSE_SERVER");
 }

@@ -89,17 +89,24 @@ VirtualMicrophone::VirtualMicrophone(bool extraSource, bool withoutSinks) {
       "--load=module-remap-source master=tone.monitor source_name=mic "
       "source_properties='device.description=\"Virtual Microphone\"'"};
   if (extraSource) argv.push_back("--load=module-sine-source source_name=mic2 rate=48000 frequency=880");
-  if (withoutSinks)  // nothing to play to; the microphone is a sine source
+  // Nothing to play to: the microphone is a pipe the ffmpeg tool writes a
+  // tone into in real time (a sine source would hand out two-second blocks).
+  const std::string pipe = runtime_ / "mic.fifo";
+  if (withoutSinks)
     argv = {"pulseaudio", "--daemonize=no", "--exit-idle-time=-1", "-n", "--load=module-native-protocol-unix",
-            "--load=module-sine-source source_name=mic rate=44100 frequency=440 "
-            "source_properties='device.description=\"Virtual Microphone\"'"};
+            "--load=module-pipe-source source_name=mic file=" + pipe +
+                " format=s16le rate=44100 channels=1 source_properties='device.description=\"Virtual Microphone\"'"};
   daemon_ = ChildProcess(argv, {"XDG_RUNTIME_DIR=" + runtime_.path(), "HOME=" + runtime_.path()},
                          runtime_ / "pulse.log");
   ok_ = WaitUntil([this] { return FileExists(server_) && Pactl("info >/dev/null") == "ok"; }, kStartTimeout);
   if (ok_) {
     Pactl("set-default-source mic");
     ::setenv("PULSE_SERVER", ("unix:" + server_).c_str(), 1);
-    if (withoutSinks) return;
+    if (withoutSinks) {
+      listener_ = ChildProcess({"ffmpeg", "-nostdin", "-v", "error", "-re", "-f", "lavfi", "-i",
+                                "sine=frequency=440:sample_rate=44100", "-f", "s16le", "-ac", "1", "-y", pipe});
+      return;
+    }
     // Whatever plays goes to the silent sink, never into the microphone's.
     Pactl("set-default-sink spk");
     // A null sink nobody listens to closely renders in blocks of up to two

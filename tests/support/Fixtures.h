@@ -34,7 +34,7 @@ class VirtualMicrophone {
  public:
   // extraSource: also load a sine source ("mic2", 880 Hz at 48 kHz).
   // withoutSinks: a server with nothing to play to, whose microphone is a
-  // sine source.
+  // pipe the ffmpeg tool writes a 440 Hz tone into.
   explicit VirtualMicrophone(bool extraSource = false, bool withoutSinks = false);
   ~VirtualMicrophone();
   bool ok() const { return ok_; }

@@ -155,13 +155,23 @@ std::string ReadFile(const std::string& path) {
   return text.str();
 }
 
-int ThreadCount() {
+namespace {
+
+// Entries of a /proc folder, leaving out "." and ".." (and, for the
+// descriptors, the one reading the folder).
+int EntryCount(const char* folder) {
   int count = 0;
-  if (DIR* tasks = ::opendir("/proc/self/task")) {
-    while (const dirent* entry = ::readdir(tasks)) count += entry->d_name[0] != '.';
-    ::closedir(tasks);
+  if (DIR* entries = ::opendir(folder)) {
+    while (const dirent* entry = ::readdir(entries)) count += entry->d_name[0] != '.';
+    ::closedir(entries);
   }
   return count;
 }
+
+}  // namespace
+
+int ThreadCount() { return EntryCount("/proc/self/task"); }
+
+int OpenDescriptorCount() { return EntryCount("/proc/self/fd") - 1; }
 
 }  // namespace testsupport

@@ -56,8 +56,9 @@ class TempDir {
   std::string path_;
 };
 
-// Threads this process runs now.
+// Threads this process runs now, and the files it holds open.
 int ThreadCount();
+int OpenDescriptorCount();
 
 // A TCP port on 127.0.0.1 that nothing listens on right now.
 int FreeLoopbackPort();

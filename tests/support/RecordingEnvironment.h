@@ -12,13 +12,14 @@ namespace testsupport {
 
 class RecordingEnvironment {
  public:
-  // Starts both helpers (or records why it cannot).
-  static void Start(int width = 1280, int height = 720, bool extraSource = false) {
+  // Starts both helpers (or records why it cannot). withoutSinks: a sound
+  // server with a microphone and nothing to play to.
+  static void Start(int width = 1280, int height = 720, bool extraSource = false, bool withoutSinks = false) {
     Get().skipReason = MissingDesktopTools();
     if (Get().skipReason.empty()) Get().skipReason = MissingAudioTools();
     if (!Get().skipReason.empty()) return;
     Get().desktop = std::make_unique<VirtualDesktop>(width, height, true);
-    Get().mic = std::make_unique<VirtualMicrophone>(extraSource);
+    Get().mic = std::make_unique<VirtualMicrophone>(extraSource, withoutSinks);
     if (!Get().desktop->ok()) Get().failure = "the virtual desktop did not start";
     else if (!Get().mic->ok()) Get().failure = "the virtual microphone did not start";
   }

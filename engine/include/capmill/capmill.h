@@ -55,6 +55,29 @@ CAPMILL_API void qelRecordAndStreamDesktopWithMusic(const char* outputPath, cons
                                                     const char* streamUrls[], int urlCount, const char* musicPath,
                                                     int musicVolumePercent);
 
+/* The same with the music also played on the default audio output, so the person
+   recording hears it; the recording gets the music as heard. */
+CAPMILL_API void qelRecordScreenWithAudioAndMusicWithDefaultDevPlayback(const char* outputPath,
+                                                                        const char* audioInput,
+                                                                        const char* musicPath,
+                                                                        int musicVolumePercent);
+CAPMILL_API void qelRecordAndStreamDesktopOneWithMusicAndPlayback(const char* audioInput, const char* outputPath,
+                                                                  const char* streamUrl, const char* musicPath,
+                                                                  int musicVolumePercent);
+CAPMILL_API void qelRecordAndStreamDesktopWithMusicAndPlayback(const char* outputPath, const char* audioInput,
+                                                               const char* streamUrls[], int urlCount,
+                                                               const char* musicPath, int musicVolumePercent);
+
+/* Plays a music file, looping, on the default audio output until keepRunning(context)
+   returns false; starts when a recording has started (waiting at most 10 s) and pauses
+   with it. volumePercent scales the samples: above 100 amplifies, clipped. */
+typedef bool (*qelKeepRunningCallback)(void* context);
+CAPMILL_API void qelPlayMusicToDefaultDevice(const char* musicPath, int volumePercent,
+                                             qelKeepRunningCallback keepRunning, void* context);
+
+/* Stops the external FFmpeg process registered with the engine, if any. */
+CAPMILL_API void qelStopFFmpegProcess(void);
+
 /* Resource monitoring and adaptive quality. */
 CAPMILL_API void qelSetSystemMonitoringEnabled(bool enabled);
 CAPMILL_API void qelSetDynamicLimitsEnabled(bool enabled);
