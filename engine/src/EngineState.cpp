@@ -54,4 +54,14 @@ void ResumeRecording() {
   }
 }
 
+bool RecordingPaused() {
+  std::lock_guard<std::mutex> hold(Engine().lock);
+  return Engine().paused;
+}
+
+bool RecordingClockActive() {
+  std::lock_guard<std::mutex> hold(Engine().lock);
+  return Engine().activeClock != nullptr;
+}
+
 }  // namespace capmill

@@ -75,4 +75,9 @@ void ResetRecordingTiming();
 void PauseRecording();
 void ResumeRecording();
 
+// Under EngineLock: whether the recording is paused; whether a recording
+// clock is active.
+bool RecordingPaused();
+bool RecordingClockActive();
+
 }  // namespace capmill

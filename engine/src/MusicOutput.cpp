@@ -38,16 +38,6 @@ std::string FailureReport(const platform::PlaybackOpening& opening) {
   return "";
 }
 
-bool Paused() {
-  std::lock_guard<std::mutex> hold(Engine().lock);
-  return Engine().paused;
-}
-
-bool ClockActive() {
-  std::lock_guard<std::mutex> hold(Engine().lock);
-  return Engine().activeClock != nullptr;
-}
-
 // Everything one call holds; released in reverse on every path.
 class MusicOutput {
  public:
@@ -99,17 +89,17 @@ class MusicOutput {
   }
 
   void Play() {
-    bool clock = ClockActive();
+    bool clock = RecordingClockActive();
     for (int i = 0; i < kWaitSteps && !clock && KeepRunning(); ++i) {
       SleepMs(10);
-      clock = ClockActive();
+      clock = RecordingClockActive();
     }
     if (!clock) log::Debug("Warning: Recording timer not set, starting music anyway\n");
     log::Debug("Music playback started, synchronized with recording\n");
     while (KeepRunning()) {
-      if (Paused()) {
+      if (RecordingPaused()) {
         stream_->Stop();
-        while (Paused() && KeepRunning()) SleepMs(10);
+        while (RecordingPaused() && KeepRunning()) SleepMs(10);
         if (KeepRunning()) stream_->Start();
         continue;
       }

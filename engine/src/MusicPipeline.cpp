@@ -16,11 +16,6 @@ constexpr int kMaxPlaybackSamples = 100000;
 constexpr int kFramesLogged = 5;
 constexpr std::chrono::milliseconds kQueueWait{10};
 
-bool Paused() {
-  std::lock_guard<std::mutex> hold(Engine().lock);
-  return Engine().paused;
-}
-
 enum class Waited { Ready, Stopped, TimedOut };
 
 // Waits up to ten seconds for something another thread provides, in 10 ms
@@ -63,33 +58,23 @@ void MusicPlaybackThread(ReaderContext* context) {
   }
   log::DebugAndErr("MusicPlaybackThread: Starting playback thread (consuming from queue)\n");
   const auto stopping = [&] { return context->loopBreaker || Engine().stopRequested; };
-  switch (WaitUntil([&] { return context->decoder.load() != nullptr; }, stopping)) {
-    case Waited::TimedOut:
-      log::Debug("ERROR: MusicPlaybackThread - reader context not initialized after waiting\n");
-      return;
-    case Waited::Stopped:
-      log::Debug("MusicPlaybackThread: Exiting early - loop breaker or stop flag\n");
-      return;
-    case Waited::Ready:
-      break;
-  }
-  switch (WaitUntil([] { return PlaybackDeviceFormat(nullptr, nullptr); }, stopping)) {
-    case Waited::TimedOut:
-      log::Debug("ERROR: MusicPlaybackThread - playback device not initialized after waiting\n");
-      return;
-    case Waited::Stopped:
-      log::Debug("MusicPlaybackThread: Exiting early - loop breaker or stop flag\n");
-      return;
-    case Waited::Ready:
-      break;
-  }
+  const auto ready = [](Waited waited, const char* timedOut) {
+    if (waited == Waited::Ready) return true;
+    log::Debug(waited == Waited::TimedOut ? timedOut : "MusicPlaybackThread: Exiting early - loop breaker or stop flag\n");
+    return false;
+  };
+  if (!ready(WaitUntil([&] { return context->decoder.load() != nullptr; }, stopping),
+             "ERROR: MusicPlaybackThread - reader context not initialized after waiting\n") ||
+      !ready(WaitUntil([] { return PlaybackDeviceFormat(nullptr, nullptr); }, stopping),
+             "ERROR: MusicPlaybackThread - playback device not initialized after waiting\n"))
+    return;
   log::Debug("MusicPlaybackThread: Resetting playback buffer to eliminate noise\n");
   ResetPlaybackDevice();
   log::Debug("MusicPlaybackThread: Reader and playback device ready, starting to consume from queue\n");
   const AVCodecContext* decoder = context->decoder.load();
   int sent = 0;
   while (!Engine().stopRequested && !context->loopBreaker) {
-    if (Paused()) {
+    if (RecordingPaused()) {
       SleepMs(10);
       continue;
     }
@@ -178,7 +163,7 @@ void MusicMixingThread(ReaderContext* context, MediaInput* audioMic, double /*vo
   int processed = 0;
   for (;;) {
     if (stopping()) return leave("MusicMixingThread: Exiting\n");
-    if (Paused()) {
+    if (RecordingPaused()) {
       SleepMs(10);
       continue;
     }

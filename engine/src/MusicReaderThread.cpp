@@ -22,16 +22,6 @@ bool Stopping(const ReaderContext& context) { return context.loopBreaker || Engi
 // outliving the pipeline.
 int InterruptOnStop(void* opaque) { return Stopping(*static_cast<const ReaderContext*>(opaque)) ? 1 : 0; }
 
-bool Paused() {
-  std::lock_guard<std::mutex> hold(Engine().lock);
-  return Engine().paused;
-}
-
-bool ClockActive() {
-  std::lock_guard<std::mutex> hold(Engine().lock);
-  return Engine().activeClock != nullptr;
-}
-
 // Opens the file and its first audio stream's decoder into the context;
 // false (after the reason is logged) when that cannot be done.
 bool OpenMusic(const std::string& path, ReaderContext& context) {
@@ -147,7 +137,7 @@ class Reader {
  private:
   // One pass of the loop; false ends it.
   bool Step() {
-    if (Paused()) {
+    if (RecordingPaused()) {
       av_packet_unref(packet_);
       SleepMs(10);
       return true;
@@ -249,7 +239,7 @@ void MusicFileReaderThread(const std::string& path, ReaderContext* context) {
     log::Debug("ERROR: MusicFileReaderThread - failed to allocate packets/frames\n");
   } else {
     bool stopped = false;
-    for (int i = 0; i < kWaitSteps && !ClockActive(); ++i) {
+    for (int i = 0; i < kWaitSteps && !RecordingClockActive(); ++i) {
       if ((stopped = Stopping(*context))) break;
       SleepMs(10);
     }

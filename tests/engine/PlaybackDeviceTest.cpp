@@ -64,6 +64,23 @@ void PlayMusic(const std::string& path, double seconds, double lead = 0.2) {
   av_packet_free(&packet);
 }
 
+// A private sound server and the two-tone music file.
+class PlaybackMusicTest : public PlaybackDeviceTest {
+ protected:
+  void SetUp() override {
+    PlaybackDeviceTest::SetUp();
+    if (IsSkipped()) return;
+    server_ = std::make_unique<VirtualMicrophone>();
+    ASSERT_TRUE(server_->ok());
+    music_ = dir_ / "tones.mp3";
+    ASSERT_TRUE(MakeTwoToneFile(music_, "mp3", 44100));
+  }
+
+  TempDir dir_;
+  std::unique_ptr<VirtualMicrophone> server_;
+  std::string music_;
+};
+
 // The music's level in each 10 ms step of the recording.
 std::vector<double> AllMusicLevels(const std::vector<float>& sound) {
   std::vector<double> levels;
@@ -90,12 +107,7 @@ int OffLevel(const std::vector<double>& levels, size_t from, size_t to, double e
 
 }  // namespace
 
-TEST_F(PlaybackDeviceTest, MusicFramesAreHeardAtTheVolumeAndSpeed) {
-  VirtualMicrophone server;
-  ASSERT_TRUE(server.ok());
-  TempDir dir;
-  const std::string music = dir / "tones.mp3";
-  ASSERT_TRUE(MakeTwoToneFile(music, "mp3", 44100));
+TEST_F(PlaybackMusicTest, MusicFramesAreHeardAtTheVolumeAndSpeed) {
   LogCapture logs;
   ASSERT_TRUE(InitPlaybackDevice(40));
   const std::string debug = logs.Debug();
@@ -105,7 +117,7 @@ TEST_F(PlaybackDeviceTest, MusicFramesAreHeardAtTheVolumeAndSpeed) {
   EXPECT_GE(delayMs, 450);
   EXPECT_LE(delayMs, 550);
 
-  const std::vector<float> sound = RecordSpeakerWhile([&] { PlayMusic(music, 5); }).value_or(std::vector<float>());
+  const std::vector<float> sound = RecordSpeakerWhile([&] { PlayMusic(music_, 5); }).value_or(std::vector<float>());
   const std::vector<double> levels = MusicLevels(sound);
   ASSERT_GT(levels.size(), 450u);
   // Every window holds the music at 0.4 x 40 %, but those across a change of
@@ -118,12 +130,7 @@ TEST_F(PlaybackDeviceTest, MusicFramesAreHeardAtTheVolumeAndSpeed) {
 
 // The volume is read at each write: silent at 0, the file's own level at
 // 100, and a change while playing is heard at once.
-TEST_F(PlaybackDeviceTest, EachWriteTakesTheMusicVolumeOfItsMoment) {
-  VirtualMicrophone server;
-  ASSERT_TRUE(server.ok());
-  TempDir dir;
-  const std::string music = dir / "tones.mp3";
-  ASSERT_TRUE(MakeTwoToneFile(music, "mp3", 44100));
+TEST_F(PlaybackMusicTest, EachWriteTakesTheMusicVolumeOfItsMoment) {
   ASSERT_TRUE(InitPlaybackDevice(0));
   const std::vector<float> sound = RecordSpeakerWhile([&] {
                                      std::thread changes([] {
@@ -132,7 +139,7 @@ TEST_F(PlaybackDeviceTest, EachWriteTakesTheMusicVolumeOfItsMoment) {
                                        std::this_thread::sleep_for(std::chrono::seconds(2));
                                        qelSetMusicVolume(40);
                                      });
-                                     PlayMusic(music, 6);
+                                     PlayMusic(music_, 6);
                                      changes.join();
                                    }).value_or(std::vector<float>());
   const std::vector<double> levels = AllMusicLevels(sound);
@@ -147,35 +154,25 @@ TEST_F(PlaybackDeviceTest, EachWriteTakesTheMusicVolumeOfItsMoment) {
 
 // A suspended sink takes nothing, and the writer must not wait for it; once
 // the sink plays again so does the device.
-TEST_F(PlaybackDeviceTest, ASuspendedSinkNeverHoldsTheWriter) {
-  VirtualMicrophone server;
-  ASSERT_TRUE(server.ok());
-  TempDir dir;
-  const std::string music = dir / "tones.mp3";
-  ASSERT_TRUE(MakeTwoToneFile(music, "mp3", 44100));
+TEST_F(PlaybackMusicTest, ASuspendedSinkNeverHoldsTheWriter) {
   ASSERT_TRUE(InitPlaybackDevice(100));
-  ASSERT_NE(server.Pactl("suspend-sink spk 1"), "");
+  ASSERT_NE(server_->Pactl("suspend-sink spk 1"), "");
   const auto begun = Clock::now();
-  PlayMusic(music, 300 * 1152.0 / 44100, 1000);  // 300 frames, as fast as they come
+  PlayMusic(music_, 300 * 1152.0 / 44100, 1000);  // 300 frames, as fast as they come
   EXPECT_LT(Clock::now() - begun, std::chrono::seconds(1));
-  ASSERT_NE(server.Pactl("suspend-sink spk 0"), "");
+  ASSERT_NE(server_->Pactl("suspend-sink spk 0"), "");
   const std::vector<double> levels =
-      MusicLevels(RecordSpeakerWhile([&] { PlayMusic(music, 2); }).value_or(std::vector<float>()));
+      MusicLevels(RecordSpeakerWhile([&] { PlayMusic(music_, 2); }).value_or(std::vector<float>()));
   ASSERT_GT(levels.size(), 150u);
   EXPECT_LE(OffLevel(levels, 10, 150, 0.4), 2 * 6);
 }
 
 // A reset drops the sound already queued: with 400 ms queued, what is heard
 // ends within 100 ms of the reset.
-TEST_F(PlaybackDeviceTest, AResetSilencesWhatIsQueued) {
-  VirtualMicrophone server;
-  ASSERT_TRUE(server.ok());
-  TempDir dir;
-  const std::string music = dir / "tones.mp3";
-  ASSERT_TRUE(MakeTwoToneFile(music, "mp3", 44100));
+TEST_F(PlaybackMusicTest, AResetSilencesWhatIsQueued) {
   ASSERT_TRUE(InitPlaybackDevice(100));
   const std::vector<double> levels = MusicLevels(RecordSpeakerWhile([&] {
-                                       PlayMusic(music, 1.4, 0.4);  // ends 1 s in, 0.4 s still queued
+                                       PlayMusic(music_, 1.4, 0.4);  // ends 1 s in, 0.4 s still queued
                                        ResetPlaybackDevice();
                                      }).value_or(std::vector<float>()));
   const auto lastLoud = std::find_if(levels.rbegin(), levels.rend(), [](double level) { return level > 0.02; });
