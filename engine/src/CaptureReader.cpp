@@ -43,20 +43,20 @@ CaptureReader::Result CaptureReader::Read(MediaInput& input) {
     return Result::Retry;
   }
   errorCount_ = 0;
+  std::optional<int64_t> pauseStart;
+  {
+    std::lock_guard<std::mutex> hold(Engine().lock);
+    if (!Engine().paused) return Result::Packet;
+    const RecordingClock* clock = Engine().activeClock;
+    if (clock && clock->isPaused) pauseStart = clock->pauseStart;
+  }
   // Sound captured before the pause began but read after it still belongs
   // to the recording: dropped, it would leave a hole at every pause.
-  std::optional<int64_t> capturedTicks;
-  if (input.kind != kScreenVideo)
+  if (pauseStart && input.kind != kScreenVideo)
     if (const std::optional<int64_t> ageUs = platform::CaptureAgeUs(input.ifmt_ctx, input.inputPacket->pts))
-      capturedTicks = NowTicks() - *ageUs * (kTicksPerMs / 1000);
-  std::lock_guard<std::mutex> hold(Engine().lock);
-  if (Engine().paused) {
-    const RecordingClock* clock = Engine().activeClock;
-    if (capturedTicks && clock && clock->isPaused && *capturedTicks < clock->pauseStart) return Result::Packet;
-    av_packet_unref(input.inputPacket);
-    return Result::Retry;
-  }
-  return Result::Packet;
+      if (NowTicks() - *ageUs * (kTicksPerMs / 1000) < *pauseStart) return Result::Packet;
+  av_packet_unref(input.inputPacket);
+  return Result::Retry;
 }
 
 }  // namespace capmill

@@ -64,4 +64,11 @@ bool RecordingClockActive() {
   return Engine().activeClock != nullptr;
 }
 
+std::optional<int64_t> RecordingTimeMs() {
+  std::lock_guard<std::mutex> hold(Engine().lock);
+  const RecordingClock* clock = Engine().activeClock;
+  if (!clock) return std::nullopt;
+  return (NowTicks() - clock->start) / kTicksPerMs - clock->pausedTotalMs;
+}
+
 }  // namespace capmill

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -79,5 +80,9 @@ void ResumeRecording();
 // clock is active.
 bool RecordingPaused();
 bool RecordingClockActive();
+
+// Milliseconds since the active recording clock started, completed pauses
+// left out; nullopt while no clock is active.
+std::optional<int64_t> RecordingTimeMs();
 
 }  // namespace capmill

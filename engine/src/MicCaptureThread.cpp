@@ -105,13 +105,6 @@ std::optional<double> CaptureTimeMs(MediaInput& input) {
   return static_cast<double>(captured - clock->start) / kTicksPerMs - static_cast<double>(clock->pausedTotalMs);
 }
 
-// Now on the recording clock (pauses taken out).
-int64_t NowOnRecordingClock(MediaInput& input) {
-  std::lock_guard<std::mutex> hold(Engine().lock);
-  const RecordingClock* clock = Engine().activeClock ? Engine().activeClock : input.clock;
-  return (NowTicks() - clock->start) / kTicksPerMs - clock->pausedTotalMs;
-}
-
 // Owns `count` samples of silence in the encoder's format.
 class Silence : public SampleBuffer {
  public:
@@ -175,8 +168,8 @@ void ProcessDecodedFrame(MediaInput& input, AudioTimeline& timeline, int& compen
   const std::optional<double> captured = CaptureTimeMs(input);
   const AudioTimeline::Step step = timeline.Place(captured, n, QueuedSamples(input, samplesSent));
   // When the block's sound was captured, for music that follows the
-  // recording's time; without the device's word, now.
-  const int64_t capturedMs = captured ? static_cast<int64_t>(*captured) : NowOnRecordingClock(input);
+  // recording's time; without the device's word, now. Only mixing asks.
+  const int64_t capturedMs = !mix ? 0 : captured ? static_cast<int64_t>(*captured) : RecordingTimeMs().value_or(0);
   int skip = step.skip;
   const int held = av_audio_fifo_size(input.audioFifo);
   if (step.dropHeld > held)  // the rest of what came before the start is in this frame

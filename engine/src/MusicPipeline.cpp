@@ -30,15 +30,13 @@ Waited WaitUntil(Ready ready, Stop stop) {
   return ready() ? Waited::Ready : Waited::TimedOut;
 }
 
-// Whether the device has room for the whole frame. A frame larger than the
-// device's whole buffer is written anyway (cut to fit), or it would block the
-// queue for good.
-bool DeviceTakes(const AVFrame& frame, const AVCodecContext& decoder) {
-  uint32_t bufferFrames = 0;
-  int rate = 0;
-  if (!PlaybackDeviceFormat(&bufferFrames, &rate) || decoder.sample_rate < 1) return true;
+// Whether a device with `room` free frames takes the whole frame. A frame
+// larger than the device's whole buffer is written anyway (cut to fit), or
+// it would block the queue for good.
+bool DeviceTakes(const AVFrame& frame, const AVCodecContext& decoder, uint32_t bufferFrames, int rate, int64_t room) {
+  if (rate < 1 || decoder.sample_rate < 1) return true;
   const int64_t needed = av_rescale_rnd(frame.nb_samples, rate, decoder.sample_rate, AV_ROUND_UP);
-  return needed >= bufferFrames || PlaybackDeviceRoom() >= needed;
+  return needed >= bufferFrames || room >= needed;
 }
 
 }  // namespace
@@ -72,6 +70,9 @@ void MusicPlaybackThread(ReaderContext* context) {
   ResetPlaybackDevice();
   log::Debug("MusicPlaybackThread: Reader and playback device ready, starting to consume from queue\n");
   const AVCodecContext* decoder = context->decoder.load();
+  uint32_t bufferFrames = 0;
+  int rate = 0;
+  PlaybackDeviceFormat(&bufferFrames, &rate);
   int sent = 0;
   while (!Engine().stopRequested && !context->loopBreaker) {
     if (RecordingPaused()) {
@@ -79,9 +80,12 @@ void MusicPlaybackThread(ReaderContext* context) {
       continue;
     }
     // A frame waits in the queue until the device has room for all of it:
-    // written early, its end would be cut off.
+    // written early, its end would be cut off. The device is asked before
+    // the queue is locked: never one lock inside the other.
+    const int64_t room = PlaybackDeviceRoom();
     std::optional<QueuedMusicFrame> item = context->playbackQueue.TakeFrontWhere([&](const QueuedMusicFrame& queued) {
-      return DeviceTakes(*queued.frame, *decoder) ? MusicFrameQueue::Verdict::Take : MusicFrameQueue::Verdict::Leave;
+      return DeviceTakes(*queued.frame, *decoder, bufferFrames, rate, room) ? MusicFrameQueue::Verdict::Take
+                                                                           : MusicFrameQueue::Verdict::Leave;
     });
     if (!item) {
       context->playbackQueue.WaitFor(kQueueWait);

@@ -70,10 +70,6 @@ struct MixingContext {
   const int64_t totalDelayMs;
 };
 
-// Milliseconds since the active recording clock started, completed pauses
-// left out; nullopt while no clock is active.
-std::optional<int64_t> RecordingTimeMs();
-
 void MusicFileReaderThread(const std::string& path, ReaderContext* context);
 void MusicPlaybackThread(ReaderContext* context);
 // owner receives the mixing context, which outlives the thread.

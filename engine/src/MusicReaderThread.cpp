@@ -213,13 +213,6 @@ class Reader {
 
 }  // namespace
 
-std::optional<int64_t> RecordingTimeMs() {
-  std::lock_guard<std::mutex> hold(Engine().lock);
-  const RecordingClock* clock = Engine().activeClock;
-  if (!clock) return std::nullopt;
-  return (NowTicks() - clock->start) / kTicksPerMs - clock->pausedTotalMs;
-}
-
 void MusicFileReaderThread(const std::string& path, ReaderContext* context) {
   if (path.empty() || !context) {
     log::DebugAndErr("ERROR: MusicFileReaderThread - invalid parameters\n");
