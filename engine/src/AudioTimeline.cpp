@@ -86,7 +86,7 @@ AudioTimeline::Step AudioTimeline::Settle() {
   state_ = State::Placed;
   Step step;
   if (startMs < 0) step.dropHeld = std::min<int64_t>(heldSamples_, std::llround(-startMs / msPerSample));
-  step.leadSilence = std::llround((std::max(0.0, startMs) + offsetMs_) / msPerSample);
+  step.leadSilence = std::llround(std::max(0.0, startMs) / msPerSample);
   return step;
 }
 

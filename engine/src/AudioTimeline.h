@@ -22,7 +22,7 @@ class AudioTimeline {
 
   struct Step {
     bool hold = false;             // still finding the device's start: keep, do not encode
-    int64_t leadSilence = 0;       // once, ahead of everything held so far
+    int64_t leadSilence = 0;       // once, ahead of everything held so far (after FirstSample)
     int64_t dropHeld = 0;          // once, from the head of what was held
     int64_t silence = 0;           // ahead of this block: sound that never came
     int skip = 0;                  // from the start of this block: sound already covered
@@ -37,6 +37,12 @@ class AudioTimeline {
   // Ends the search for the device's start with what is known (the
   // recording ends while it is still held).
   Step Settle();
+
+  // Where the track begins, in samples: the place of sound captured at the
+  // clock's start, as the picture's first frame. The track's count starts
+  // here, not at 0 with a block of silence: a file of its own then spans the
+  // same time as the picture, and a player waits with either track alike.
+  int64_t FirstSample() const { return offsetMs_ * rate_ / 1000; }
 
   // How far the track is behind the clock (positive) or ahead, in samples,
   // smoothed; for reports and tests.

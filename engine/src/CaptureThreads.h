@@ -22,6 +22,10 @@ void ScreenCapThread(MediaInput& input, const std::function<void()>& waitForOthe
 // Captures, encodes and writes one audio device.
 void MicCaptureThread(MediaInput& input);
 
+// An audio thread that failed finishes its own file (none for a track of
+// the shared file), so that what it wrote stays playable.
+void FinishOwnAudioFile(MediaInput& input);
+
 // The microphone thread with the music input mixed into every block at
 // volume (0..1); without a usable music input, the plain microphone thread.
 void MicCaptureThreadWithMusic(MediaInput& mic, MediaInput* music, double volume);

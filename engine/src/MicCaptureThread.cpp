@@ -252,10 +252,10 @@ void EndAudioCapture(MediaInput& input, int64_t& samplesSent, const AudioThreadT
   FlushFifo(input, samplesSent, texts.flushReports);
   // Drained in every case: frames still inside the encoder would be lost.
   DrainEncoder(input, texts.flushReports ? kFinalTexts : kQuietTexts);
-  if (input.kind != kSharedFileAudio) {
-    if (!input.output || input.output->Finish() < 0) log::Out("\nerror in writing av trailer");
-    WriteStreamTargetTrailers();
-  }
+  // An audio file of its own is finished here; the streams are finished by
+  // the screen thread, after both threads' last packets.
+  if (input.kind != kSharedFileAudio && (!input.output || input.output->Finish() < 0))
+    log::Out("\nerror in writing av trailer");
   log::ErrLine(texts.ending);
 }
 
@@ -270,8 +270,8 @@ const AudioThreadTexts kMicTexts{"Audio thread starting...",
 
 void RunAudioCapture(MediaInput& input, const AudioThreadTexts& texts, const MixStep& mix) {
   if (texts.starting) log::ErrLine(texts.starting);
-  int64_t samplesSent = 0;
   AudioTimeline timeline(input.encoderContext->sample_rate, kDefaultAudioDelayMs);
+  int64_t samplesSent = timeline.FirstSample();
   int compensation = 0;
   CaptureReader reader(texts.frameName, texts.endOfInput);
   while (!Engine().stopRequested) {
@@ -325,7 +325,13 @@ void MicCaptureThread(MediaInput& input) {
   } catch (...) {
     av_frame_free(&input.convertedFrame);
     log::ErrLine("Audio thread crashed, but continuing...");
+    FinishOwnAudioFile(input);
   }
+}
+
+void FinishOwnAudioFile(MediaInput& input) {
+  // What was written up to the failure stays playable.
+  if (input.kind != kSharedFileAudio && input.output) input.output->Finish();
 }
 
 }  // namespace capmill

@@ -67,6 +67,7 @@ void MicCaptureThreadWithMusic(MediaInput& mic, MediaInput* music, double volume
     source.emplace(*music, mic.encoderContext);
   } catch (...) {
     log::ErrLine("Audio mixing thread crashed, but continuing...");
+    FinishOwnAudioFile(mic);
     return;
   }
   if (!source->ok()) {
@@ -80,6 +81,7 @@ void MicCaptureThreadWithMusic(MediaInput& mic, MediaInput* music, double volume
   } catch (...) {
     av_frame_free(&mic.convertedFrame);
     log::ErrLine("Audio mixing thread crashed, but continuing...");
+    FinishOwnAudioFile(mic);
   }
 }
 
@@ -127,6 +129,7 @@ void MicCaptureThreadWithMusicAndPlayback(MediaInput& mic, MediaInput* music, do
   } catch (...) {
     av_frame_free(&mic.convertedFrame);
     log::ErrLine("Audio mixing thread crashed, but continuing...");
+    FinishOwnAudioFile(mic);
   }
   pipeline->TearDown();
 }

@@ -122,7 +122,9 @@ void OpenEncoder(MediaInput& input, AVDictionary** options) {
   if (input.kind == kScreenVideo || input.kind == 3) input.encoderContext->thread_type = FF_THREAD_SLICE;
   if (int code = avcodec_open2(input.encoderContext, input.encoder, options); code < 0)
     throw CaptureError("Unable to open the av output codec context. Error: " + log::Format(256, "%s", AvErrorText(code).c_str()));
-  if (input.kind == kSharedFileAudio &&
+  // The audio track takes the opened encoder's configuration (its decoder
+  // configuration above all): a track without it cannot be played.
+  if ((input.kind == kSharedFileAudio || input.kind == kOwnFileAudio) &&
       avcodec_parameters_from_context(input.outputStream->codecpar, input.encoderContext) < 0)
     throw CaptureError("Unable copy context out to out stream codec");
 }
