@@ -33,25 +33,8 @@ constexpr const char* kEntryPointNames[kEntryPointCount] = {
 
 const char* EntryPointName(EntryPoint entry) { return kEntryPointNames[static_cast<int>(entry)]; }
 
-bool CapmillEngine::IsAvailable(EntryPoint entry) const {
-  switch (entry) {
-    case EntryPoint::RecordScreen:
-    case EntryPoint::RecordScreenWithAudio:
-    case EntryPoint::RecordAndStreamDesktopOne:
-    case EntryPoint::RecordAndStreamDesktop:
-    case EntryPoint::RecordScreenWithAudioAndMusic:
-    case EntryPoint::RecordAndStreamDesktopOneWithMusic:
-    case EntryPoint::RecordAndStreamDesktopWithMusic:
-    case EntryPoint::RecordScreenWithAudioAndMusicWithDefaultDevPlayback:
-    case EntryPoint::RecordAndStreamDesktopOneWithMusicAndPlayback:
-    case EntryPoint::RecordAndStreamDesktopWithMusicAndPlayback:
-      return true;
-    default:
-      return false;
-  }
-}
-
-void CapmillEngine::Unavailable() { DebugOutput("CapmillEngine: entry point not available in this version\n"); }
+// Every entry point of the table is exported.
+bool CapmillEngine::IsAvailable(EntryPoint) const { return true; }
 
 void CapmillEngine::SetFrameRate(int fps) { qelsetFrameRate(fps); }
 void CapmillEngine::SetCrf(int crf) { qelSetCrf(crf); }
@@ -110,6 +93,46 @@ void CapmillEngine::RecordAndStreamDesktopWithMusicAndPlayback(const char* outpu
                                                                const char* urls[], int count, const char* musicPath,
                                                                int volume) {
   qelRecordAndStreamDesktopWithMusicAndPlayback(outputPath, audioInput, urls, count, musicPath, volume);
+}
+
+
+void CapmillEngine::RecordScreenWithAudioSeparate(const char* outputPath, const char* audioInput) {
+  qelRecordScreenWithAudioSeparate(outputPath, audioInput);
+}
+void CapmillEngine::RecordScreenWithAudioAndMusicSeparate(const char* outputPath, const char* audioInput,
+                                                          const char* musicPath, int volume) {
+  qelRecordScreenWithAudioAndMusicSeparate(outputPath, audioInput, musicPath, volume);
+}
+void CapmillEngine::RecordScreenWithAudioAndMusicWithDefaultDevPlaybackSeparate(const char* outputPath,
+                                                                                const char* audioInput,
+                                                                                const char* musicPath, int volume) {
+  qelRecordScreenWithAudioAndMusicWithDefaultDevPlaybackSeparate(outputPath, audioInput, musicPath, volume);
+}
+void CapmillEngine::RecordAndStreamDesktopOneSeparate(const char* audioInput, const char* outputPath, const char* url) {
+  qelRecordAndStreamDesktopOneSeparate(audioInput, outputPath, url);
+}
+void CapmillEngine::RecordAndStreamDesktopOneWithMusicSeparate(const char* audioInput, const char* outputPath,
+                                                               const char* url, const char* musicPath, int volume) {
+  qelRecordAndStreamDesktopOneWithMusicSeparate(audioInput, outputPath, url, musicPath, volume);
+}
+void CapmillEngine::RecordAndStreamDesktopOneWithMusicAndPlaybackSeparate(const char* audioInput,
+                                                                          const char* outputPath, const char* url,
+                                                                          const char* musicPath, int volume) {
+  qelRecordAndStreamDesktopOneWithMusicAndPlaybackSeparate(audioInput, outputPath, url, musicPath, volume);
+}
+void CapmillEngine::RecordAndStreamDesktopSeparate(const char* outputPath, const char* audioInput, const char* urls[],
+                                                   int count) {
+  qelRecordAndStreamDesktopSeparate(outputPath, audioInput, urls, count);
+}
+void CapmillEngine::RecordAndStreamDesktopWithMusicSeparate(const char* outputPath, const char* audioInput,
+                                                            const char* urls[], int count, const char* musicPath,
+                                                            int volume) {
+  qelRecordAndStreamDesktopWithMusicSeparate(outputPath, audioInput, urls, count, musicPath, volume);
+}
+void CapmillEngine::RecordAndStreamDesktopWithMusicAndPlaybackSeparate(const char* outputPath, const char* audioInput,
+                                                                       const char* urls[], int count,
+                                                                       const char* musicPath, int volume) {
+  qelRecordAndStreamDesktopWithMusicAndPlaybackSeparate(outputPath, audioInput, urls, count, musicPath, volume);
 }
 
 }  // namespace orvex

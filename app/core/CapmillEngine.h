@@ -27,49 +27,39 @@ class CapmillEngine : public RecordingEngine {
 
   void RecordScreen(const char* outputPath) override;
   void RecordScreenWithAudio(const char* outputPath, const char* audioInput) override;
-  void RecordScreenWithAudioSeparate(const char*, const char*) override { Unavailable(); }
+  void RecordScreenWithAudioSeparate(const char* outputPath, const char* audioInput) override;
   void RecordScreenWithAudioAndMusic(const char* outputPath, const char* audioInput, const char* musicPath,
                                      int volume) override;
-  void RecordScreenWithAudioAndMusicSeparate(const char*, const char*, const char*, int) override { Unavailable(); }
+  void RecordScreenWithAudioAndMusicSeparate(const char* outputPath, const char* audioInput, const char* musicPath,
+                                             int volume) override;
   void RecordScreenWithAudioAndMusicWithDefaultDevPlayback(const char* outputPath, const char* audioInput,
                                                            const char* musicPath, int volume) override;
-  void RecordScreenWithAudioAndMusicWithDefaultDevPlaybackSeparate(const char*, const char*, const char*,
-                                                                   int) override {
-    Unavailable();
-  }
+  void RecordScreenWithAudioAndMusicWithDefaultDevPlaybackSeparate(const char* outputPath, const char* audioInput,
+                                                                   const char* musicPath, int volume) override;
   void RecordAndStreamDesktopOne(const char* audioInput, const char* outputPath, const char* url) override;
-  void RecordAndStreamDesktopOneSeparate(const char*, const char*, const char*) override { Unavailable(); }
+  void RecordAndStreamDesktopOneSeparate(const char* audioInput, const char* outputPath, const char* url) override;
   void RecordAndStreamDesktopOneWithMusic(const char* audioInput, const char* outputPath, const char* url,
                                           const char* musicPath, int volume) override;
-  void RecordAndStreamDesktopOneWithMusicSeparate(const char*, const char*, const char*, const char*, int) override {
-    Unavailable();
-  }
+  void RecordAndStreamDesktopOneWithMusicSeparate(const char* audioInput, const char* outputPath, const char* url,
+                                                  const char* musicPath, int volume) override;
   void RecordAndStreamDesktopOneWithMusicAndPlayback(const char* audioInput, const char* outputPath, const char* url,
                                                      const char* musicPath, int volume) override;
-  void RecordAndStreamDesktopOneWithMusicAndPlaybackSeparate(const char*, const char*, const char*, const char*,
-                                                             int) override {
-    Unavailable();
-  }
+  void RecordAndStreamDesktopOneWithMusicAndPlaybackSeparate(const char* audioInput, const char* outputPath,
+                                                             const char* url, const char* musicPath,
+                                                             int volume) override;
   void RecordAndStreamDesktop(const char* outputPath, const char* audioInput, const char* urls[],
                               int count) override;
-  void RecordAndStreamDesktopSeparate(const char*, const char*, const char*[], int) override { Unavailable(); }
+  void RecordAndStreamDesktopSeparate(const char* outputPath, const char* audioInput, const char* urls[],
+                                      int count) override;
   void RecordAndStreamDesktopWithMusic(const char* outputPath, const char* audioInput, const char* urls[], int count,
                                        const char* musicPath, int volume) override;
-  void RecordAndStreamDesktopWithMusicSeparate(const char*, const char*, const char*[], int, const char*,
-                                               int) override {
-    Unavailable();
-  }
+  void RecordAndStreamDesktopWithMusicSeparate(const char* outputPath, const char* audioInput, const char* urls[],
+                                               int count, const char* musicPath, int volume) override;
   void RecordAndStreamDesktopWithMusicAndPlayback(const char* outputPath, const char* audioInput, const char* urls[],
                                                   int count, const char* musicPath, int volume) override;
-  void RecordAndStreamDesktopWithMusicAndPlaybackSeparate(const char*, const char*, const char*[], int, const char*,
-                                                          int) override {
-    Unavailable();
-  }
-
- private:
-  // Entry points this engine does not export yet are never chosen
-  // (IsAvailable); reaching one anyway is logged, not crashed on.
-  static void Unavailable();
+  void RecordAndStreamDesktopWithMusicAndPlaybackSeparate(const char* outputPath, const char* audioInput,
+                                                          const char* urls[], int count, const char* musicPath,
+                                                          int volume) override;
 };
 
 }  // namespace orvex

@@ -8,6 +8,7 @@
 #include "capmill/capmill.h"
 #include "platform/Log.h"
 #include "src/DeviceEnumeration.h"
+#include "src/ExportSupport.h"
 #include "src/EngineState.h"
 #include "src/ExternalProcess.h"
 #include "src/MusicOutput.h"
@@ -15,88 +16,25 @@
 #include "src/ResourceMonitor.h"
 
 using namespace capmill;
+using namespace capmill::exports;
 
 namespace {
 
-std::string Text(const char* text) { return text ? text : ""; }
-
-void OutAndDebug(const std::string& line) {
-  log::OutLine(line);
-  log::Debug(line + "\n");
-}
-
-// Only one recording runs at a time: a second entry point call would share
-// the first one's file, clock and flags and corrupt it.
-std::atomic<bool> recordingRunning{false};
-
-class RecordingSlot {
- public:
-  explicit RecordingSlot(const char* exportName) : taken_(!recordingRunning.exchange(true)) {
-    if (!taken_) {
-      const std::string line = std::string(exportName) + ": a recording is already running; call refused";
-      log::ErrLine(line);
-      log::Debug(line + "\n");
-    }
-  }
-  ~RecordingSlot() {
-    if (taken_) recordingRunning = false;
-  }
-  explicit operator bool() const { return taken_; }
-
- private:
-  bool taken_;
-};
-
-template <typename Body>
-void Guarded(Body body) {
-  try {
-    body();
-  } catch (const std::exception& error) {
-    log::ErrLine(std::string("Unexpected engine error: ") + error.what());
-  } catch (...) {
-    log::ErrLine("Unexpected engine error");
-  }
-}
-
-// Runs the operation on a thread of its own and waits for it.
-template <typename Body>
-void OnOwnThread(Body body) {
-  std::thread([&body] { Guarded(body); }).join();
-}
-
-// What a streaming entry point with music says around its operation.
-struct MusicStreamFrame {
-  const char* exportName;
-  const char* withWhat;  // " with background music", ...
-};
-
-// The frame of a streaming entry point with music: its start and parameter
-// lines, the operation on a thread of its own, its completion lines. One URL
-// (streamUrl) or a list (streamUrls, urlCount).
+// The frame of a streaming entry point with music, whose operation runs on
+// a thread of its own.
 template <typename Operation>
-void StreamWithMusic(const MusicStreamFrame& frame, const char* audioInput, const char* outputPath,
+void StreamWithMusic(const StreamFrameTexts& frame, const char* audioInput, const char* outputPath,
                      const char* streamUrl, const char* const* streamUrls, int urlCount, const char* musicPath,
                      int musicVolumePercent, Operation operation) {
-  RecordingSlot slot(frame.exportName);
-  if (!slot) return;
-  Guarded([&] {
-    const std::string mic = Text(audioInput), path = Text(outputPath), music = Text(musicPath);
-    const std::string name = std::string("[DEBUG] ") + frame.exportName + ": ";
-    const bool one = streamUrls == nullptr;
-    OutAndDebug(name + (one ? "Starting single URL streaming" : "Starting Multiple URL streaming") + frame.withWhat +
-                "...");
-    log::OutLine("[DEBUG] Parameters - Mic: " + mic + ", MP4: " + path +
-                 (one ? ", Stream: " + Text(streamUrl) : ", Multiple Stream URL Count: " + std::to_string(urlCount)) +
-                 ", Music: " + music + ", Volume: " + std::to_string(musicVolumePercent) + "%");
-    OutAndDebug("[DEBUG] Starting file recording with PellamCapmill...");
+  const std::string mic = Text(audioInput), path = Text(outputPath), music = Text(musicPath);
+  const bool one = streamUrls == nullptr;
+  const std::string parameters =
+      "[DEBUG] Parameters - Mic: " + mic + ", MP4: " + path +
+      (one ? ", Stream: " + Text(streamUrl) : ", Multiple Stream URL Count: " + std::to_string(urlCount)) +
+      ", Music: " + music + ", Volume: " + std::to_string(musicVolumePercent) + "%";
+  StreamFrame(frame, one, parameters, [&] {
     PellamCapmill session = PellamCapmill::FromEngine(path);
-    OnOwnThread([&] { operation(session, mic, music); });
-    if (one) {
-      OutAndDebug(name + "Recording and streaming" + frame.withWhat + " completed");
-    } else {
-      log::OutLine(name + "Recording and streaming to Multiple URL EndPoint" + frame.withWhat + " completed");
-      log::Debug(name + "Recording and streaming to Multiple URL Endpoint" + frame.withWhat + " completed\n");
-    }
+    operation(session, mic, music);
   });
 }
 

@@ -4,6 +4,13 @@
 #include "src/RecordingOperation.h"
 
 namespace capmill {
+
+const MusicTexts kFileMusicTexts{"Opening music file: %s\n", "Music file opened successfully, stream index: %d\n",
+                                 "Music codec context opened, sample rate: %d, channels: %d\n",
+                                 "ERROR: Music codec context is NULL!\n",
+                                 "Calling VideoAudioWithMusicThreadDriver with volume %.2f\n",
+                                 "VideoAudioWithMusicThreadDriver completed\n"};
+
 namespace {
 
 using Streams = RecordingOperation::Streams;
@@ -14,11 +21,6 @@ constexpr RecordingOperation kRecAudioVideo{nullptr, true, Streams::None};
 constexpr RecordingOperation kRecAndStreamAudioVideo{"RecAndStreamAudioVideo", true, Streams::One};
 constexpr RecordingOperation kRecAndStreamAudioVideoEx{"RecAndStreamAudioVideoEx", true, Streams::List};
 
-constexpr MusicTexts kFileMusic{"Opening music file: %s\n", "Music file opened successfully, stream index: %d\n",
-                                "Music codec context opened, sample rate: %d, channels: %d\n",
-                                "ERROR: Music codec context is NULL!\n",
-                                "Calling VideoAudioWithMusicThreadDriver with volume %.2f\n",
-                                "VideoAudioWithMusicThreadDriver completed\n"};
 constexpr MusicTexts kOneStreamMusic{"Opening music file for streaming: %s\n",
                                      "Music file opened successfully for streaming, stream index: %d\n",
                                      "Music codec context opened for streaming, sample rate: %d, channels: %d\n",
@@ -31,7 +33,7 @@ constexpr MusicTexts kMultiStreamMusic{"Opening music file for multi-stream: %s\
                                        "ERROR: Music codec context is NULL for multi-stream!\n",
                                        "Calling VideoAudioWithMusicThreadDriver for multi-stream with volume %.2f\n",
                                        "VideoAudioWithMusicThreadDriver completed\n"};
-constexpr RecordingOperation kRecAudioVideoWithMusic{"RecAudioVideoWithMusic", true, Streams::None, &kFileMusic, true};
+constexpr RecordingOperation kRecAudioVideoWithMusic{"RecAudioVideoWithMusic", true, Streams::None, &kFileMusicTexts, true};
 constexpr RecordingOperation kRecAndStreamAudioVideoWithMusic{"RecAndStreamAudioVideoWithMusic", true, Streams::One,
                                                               &kOneStreamMusic};
 constexpr RecordingOperation kRecAndStreamAudioVideoExWithMusic{"RecAndStreamAudioVideoExWithMusic", true,

@@ -2,11 +2,13 @@
 // recording operations.
 #pragma once
 
+#include <functional>
 #include <string>
 
 namespace capmill {
 
 struct RecordingOperation;
+struct RecordingRequest;
 
 class PellamCapmill {
  public:
@@ -37,6 +39,25 @@ class PellamCapmill {
   void RecAndStreamAudioVideoExWithMusicAndPlayback(const std::string& audioInput, const char* const* streamUrls,
                                                     int urlCount, const std::string& musicPath, int volumePercent);
 
+  // Into two files of their own (video; microphone with any music) in the
+  // folder "AudioAndVideo" beside the requested path, combined into it at
+  // the end. A set-up failure records with the ordinary operation instead.
+  void RecAudioVideoSeparate(const std::string& audioInput);
+  void RecAudioVideoWithMusicSeparate(const std::string& audioInput, const std::string& musicPath, int volumePercent);
+  void RecAudioVideoWithMusicAndPlaybackSeparate(const std::string& audioInput, const std::string& musicPath,
+                                                 int volumePercent);
+  void RecAndStreamAudioVideoSeparate(const std::string& audioInput, const std::string& streamUrl);
+  void RecAndStreamAudioVideoExSeparate(const std::string& audioInput, const char* const* streamUrls, int urlCount);
+  void RecAndStreamAudioVideoWithMusicSeparate(const std::string& audioInput, const std::string& streamUrl,
+                                               const std::string& musicPath, int volumePercent);
+  void RecAndStreamAudioVideoExWithMusicSeparate(const std::string& audioInput, const char* const* streamUrls,
+                                                 int urlCount, const std::string& musicPath, int volumePercent);
+  void RecAndStreamAudioVideoWithMusicAndPlaybackSeparate(const std::string& audioInput, const std::string& streamUrl,
+                                                          const std::string& musicPath, int volumePercent);
+  void RecAndStreamAudioVideoExWithMusicAndPlaybackSeparate(const std::string& audioInput,
+                                                            const char* const* streamUrls, int urlCount,
+                                                            const std::string& musicPath, int volumePercent);
+
   std::string frameRateText;
   std::string crfText;
   int width;
@@ -49,6 +70,11 @@ class PellamCapmill {
   void MusicStreamOperation(const RecordingOperation& operation, const std::string& audioInput,
                             const std::string* streamUrl, const char* const* streamUrls, int urlCount,
                             const std::string& musicPath, int volumePercent);
+  // Records into the two files and combines them. ordinary: the operation a
+  // set-up failure falls back to; withoutMusic: the separate operation a
+  // music file without a decoder falls back to.
+  void SeparateOperation(const RecordingOperation& operation, const RecordingRequest& request,
+                         const std::function<void()>& ordinary, const std::function<void()>& withoutMusic = {});
 };
 
 }  // namespace capmill

@@ -11,6 +11,7 @@ namespace capmill {
 
 class PellamCapmill;
 struct MusicTexts;
+struct SeparatePaths;
 
 // Destroyed audio first: the first destruction closes the shared file. The
 // music input writes nothing and goes last.
@@ -43,5 +44,12 @@ struct MusicRequest {
 // null: none. Throws.
 void OpenInputs(RecordingInputs& inputs, const PellamCapmill& session, const std::string* audioInput,
                 const MusicRequest* music = nullptr);
+
+// The same for a recording into two files: the screen's video file, the
+// microphone's audio file (the one streams and other inputs share), then
+// the music. False, with the inputs open, when the music has no usable
+// decoder. Throws.
+bool OpenSeparateInputs(RecordingInputs& inputs, const PellamCapmill& session, const SeparatePaths& paths,
+                        const std::string& audioInput, const MusicRequest* music = nullptr);
 
 }  // namespace capmill

@@ -45,6 +45,29 @@ std::vector<std::unique_ptr<StreamTarget>> SetUpStreams(const RecordingOperation
   return targets;
 }
 
+// Runs the operation's thread driver, with the music's report lines around it.
+void RunDriver(const RecordingOperation& operation, RecordingInputs& inputs, const RecordingRequest& request) {
+  if (!operation.music) {
+    VideoAudioThreadDriver(inputs.Screen(), inputs.Audio());
+    return;
+  }
+  const double volume = request.musicVolumePercent / 100.0;
+  const char* completed = operation.music->completed;
+  if (const char* call = operation.music->driverCall) {
+    const std::string line = log::Format(512, call, volume);
+    log::Debug(line);
+    log::Out(line);
+  }
+  if (operation.playbackWarning)
+    VideoAudioWithMusicAndPlaybackThreadDriver(inputs.Screen(), inputs.Audio(), inputs.Music(), volume);
+  else
+    VideoAudioWithMusicThreadDriver(inputs.Screen(), inputs.Audio(), inputs.Music(), volume);
+  if (completed) {
+    log::Debug(completed);
+    log::Out(completed);
+  }
+}
+
 OperationResult RunAndTearDown(const RecordingOperation& operation, const PellamCapmill& session,
                                const RecordingRequest& request) {
   OperationResult result;
@@ -57,21 +80,17 @@ OperationResult RunAndTearDown(const RecordingOperation& operation, const Pellam
   std::vector<std::unique_ptr<StreamTarget>> targets;
   try {
     const MusicRequest music{request.musicPath, operation.music};
-    OpenInputs(inputs, session, operation.withAudio ? request.audioInput : nullptr, operation.music ? &music : nullptr);
-    targets = SetUpStreams(operation, request, inputs, session);
-    if (operation.music) {
-      const double volume = request.musicVolumePercent / 100.0;
-      const std::string call = log::Format(512, operation.music->driverCall, volume);
-      log::Debug(call);
-      log::Out(call);
-      if (operation.playbackWarning)
-        VideoAudioWithMusicAndPlaybackThreadDriver(inputs.Screen(), inputs.Audio(), inputs.Music(), volume);
-      else
-        VideoAudioWithMusicThreadDriver(inputs.Screen(), inputs.Audio(), inputs.Music(), volume);
-      log::Debug(operation.music->completed);
-      log::Out(operation.music->completed);
+    const MusicRequest* withMusic = operation.music ? &music : nullptr;
+    bool ready = true;
+    if (operation.separate)
+      ready = OpenSeparateInputs(inputs, session, *request.separatePaths, *request.audioInput, withMusic);
+    else
+      OpenInputs(inputs, session, operation.withAudio ? request.audioInput : nullptr, withMusic);
+    if (ready) {
+      targets = SetUpStreams(operation, request, inputs, session);
+      RunDriver(operation, inputs, request);
     } else {
-      VideoAudioThreadDriver(inputs.Screen(), inputs.Audio());
+      result.musicMissing = true;
     }
   } catch (const std::exception& error) {
     ReportOperationError(operation, error.what());

@@ -8,6 +8,7 @@
 namespace capmill {
 
 class PellamCapmill;
+struct SeparatePaths;
 
 // What one family of music operations says while it opens the music.
 struct MusicTexts {
@@ -18,6 +19,15 @@ struct MusicTexts {
   const char* driverCall;    // "%.2f": the volume
   const char* completed;     // once the driver returned
 };
+
+// What a separate-file operation says.
+struct SeparateTexts {
+  const char* start;    // "%s" video, audio, requested path[, stream URL]
+  bool combineReports;  // "Recording stopped, combining files..." and the final output's line
+};
+
+// What the file operations with music say.
+extern const MusicTexts kFileMusicTexts;
 
 struct RecordingOperation {
   enum class Streams { None, One, List };
@@ -33,6 +43,9 @@ struct RecordingOperation {
   // Set: the music is also heard on the default output; the warning (debug
   // channel) when the playback device cannot be opened.
   const char* playbackWarning = nullptr;
+  // Set: the video and the audio go to two files of their own beside the
+  // requested path, combined into it at the end.
+  const SeparateTexts* separate = nullptr;
 };
 
 // Where the operation's sources and streams come from.
@@ -43,12 +56,14 @@ struct RecordingRequest {
   int urlCount = 0;
   const std::string* musicPath = nullptr;   // with music
   int musicVolumePercent = 0;
+  const SeparatePaths* separatePaths = nullptr;  // separate operations
 };
 
 // How an operation ended.
 struct OperationResult {
   bool setupFailed = false;    // reported; the capture threads never ran
   bool stopRequested = false;  // a stop was asked for before the inputs were released
+  bool musicMissing = false;   // separate operations: no music decoder; nothing was recorded
 };
 
 // Reports a failure of the operation as it says.

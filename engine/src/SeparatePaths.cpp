@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include "platform/Log.h"
+
 namespace capmill {
 
 SeparatePaths GenerateSeparatePaths(const std::string& requested) {
@@ -15,6 +17,8 @@ SeparatePaths GenerateSeparatePaths(const std::string& requested) {
   paths.video = paths.folder + "/" + stem + "_video.mp4";
   paths.audio = paths.folder + "/" + stem + "_audio.m4a";
   ::mkdir(paths.folder.c_str(), 0755);
+  log::Debug(log::Format(2048, "Generated separate file paths: video=%s, audio=%s\n", paths.video.c_str(),
+                         paths.audio.c_str()));
   return paths;
 }
 

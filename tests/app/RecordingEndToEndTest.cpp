@@ -197,6 +197,32 @@ TEST_F(RecordingEndToEndTest, MusicPlayedBackIsHeardAndRecorded) {
   EXPECT_NEAR(heard[2], 0.4 * 0.5, 0.05);
 }
 
+// With separate files chosen, the recording also leaves its video and its
+// sound in "AudioAndVideo" beside it, and the recording itself is whole.
+TEST_F(RecordingEndToEndTest, SeparateFilesAreCombinedIntoTheRecording) {
+  Store("UseSeparateAudioVideoRecording", "TRUE");
+  auto window = Make();
+  QSignalSpy finished(&window->controller(), &RecordingController::RecordingFinished);
+  ClickStartStop(*window);
+  ASSERT_TRUE(WaitForClock());
+  QTest::qWait(4000);
+  ClickStartStop(*window);
+  const std::string path = WaitFinished(finished);
+  ASSERT_FALSE(path.empty());
+  const ProbedFile file = ProbeFile(path);
+  ASSERT_TRUE(file.ok);
+  ASSERT_EQ(file.streams.size(), 2u);
+  EXPECT_EQ(file.streams[0].codec, "h264");
+  EXPECT_EQ(file.streams[1].codec, "aac");
+  EXPECT_GT(file.Video()->DurationSeconds(), 3.0);
+  EXPECT_EQ(DecodeErrors(path), "");
+  EXPECT_GT(ToneShare(DecodeAudio(path), 440), 0.8);
+  const std::filesystem::path folder = std::filesystem::path(path).parent_path() / "AudioAndVideo";
+  const std::string stem = std::filesystem::path(path).stem();
+  EXPECT_TRUE(ProbeFile(folder / (stem + "_video.mp4")).ok);
+  EXPECT_TRUE(ProbeFile(folder / (stem + "_audio.m4a")).ok);
+}
+
 TEST_F(RecordingEndToEndTest, StreamsToTwoServers) {
   if (const std::string why = MissingRtmpTools(); !why.empty()) GTEST_SKIP() << why;
   RtmpServer server;

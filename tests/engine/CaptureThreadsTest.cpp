@@ -12,8 +12,10 @@
 #include "TimedRecording.h"
 #include "capmill/capmill.h"
 #include "src/CaptureThreads.h"
+#include "src/CombineFiles.h"
 #include "src/PellamCapmill.h"
 #include "src/RecordingInputs.h"
+#include "src/SeparatePaths.h"
 #include "src/ThreadDrivers.h"
 
 using namespace capmill;
@@ -266,3 +268,36 @@ TEST_F(CaptureThreadsTest, StopWhileIdleDoesNotStopTheNextRecording) {
 }
 
 }  // namespace
+
+// A recording into separate files whose audio thread fails after 2 s: the
+// audio file is still finished, so the combined file holds the picture to
+// the end and the sound up to the failure.
+TEST_F(CaptureThreadsTest, AFailedAudioThreadStillLeavesACombinedFile) {
+  const std::string path = dir_ / "failed.mp4";
+  const PellamCapmill session = PellamCapmill::FromEngine(path);
+  const std::string mic = RecordingEnvironment::MicInput();
+  const SeparatePaths paths = GenerateSeparatePaths(path);
+  LogCapture logs;
+  RecordFor(
+      [&] {
+        RecordingInputs inputs;
+        ASSERT_TRUE(OpenSeparateInputs(inputs, session, paths, mic));
+        auto read = inputs.audio->readPacket;
+        const auto begun = std::chrono::steady_clock::now();
+        inputs.audio->readPacket = [read, begun](AVPacket* packet) {
+          if (std::chrono::steady_clock::now() - begun > std::chrono::seconds(2))
+            throw CaptureError("the test's failure");
+          return read(packet);
+        };
+        VideoAudioThreadDriver(inputs.Screen(), inputs.Audio());
+      },
+      5);
+  EXPECT_NE(logs.Err().find("Audio thread crashed, but continuing...\n"), std::string::npos);
+  ASSERT_EQ(CombineSeparateFiles(paths.video.c_str(), paths.audio.c_str(), path.c_str()), 1);
+  const ProbedFile file = ProbeFile(path);
+  ASSERT_TRUE(file.ok && file.Video() && file.Audio());
+  EXPECT_EQ(DecodeErrors(path), "");
+  EXPECT_GT(file.Video()->DurationSeconds(), 4.5);
+  EXPECT_NEAR(file.Audio()->StartSeconds() + file.Audio()->DurationSeconds() - file.Video()->StartSeconds(), 2.0,
+              0.5);
+}

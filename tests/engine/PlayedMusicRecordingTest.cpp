@@ -12,6 +12,7 @@
 #include <functional>
 #include <thread>
 
+#include "LibraryLogs.h"
 #include "MediaProbe.h"
 #include "MusicChecks.h"
 #include "MusicFiles.h"
@@ -24,48 +25,6 @@
 using namespace testsupport;
 
 namespace {
-
-// The library's debug channel goes to the file ORVEX_DEBUG_LOG names, opened
-// at its first line: named, and opened with a first line, before anything is
-// recorded or counted.
-const std::string& DebugLogPath() {
-  static const std::string path = [] {
-    const std::string file = std::filesystem::temp_directory_path() / ("capmill-debug-" + std::to_string(::getpid()));
-    ::setenv("ORVEX_DEBUG_LOG", file.c_str(), 1);
-    qelPlayMusicToDefaultDevice(nullptr, 0, nullptr, nullptr);
-    return file;
-  }();
-  return path;
-}
-
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-// What the library writes to its three channels, from construction until
-// Finish (test failures print on standard output: finish before checking).
-class Logs {
- public:
-  Logs() : streams_(std::make_unique<StdStreamCapture>()), debugFrom_(ReadAll(DebugLogPath()).size()) {}
-  void Finish() {
-    if (!streams_) return;
-    out_ = streams_->Out();
-    err_ = streams_->Err();
-    debug_ = ReadAll(DebugLogPath()).substr(debugFrom_);
-    streams_.reset();
-  }
-  const std::string& Out() { return Finish(), out_; }
-  const std::string& Err() { return Finish(), err_; }
-  const std::string& Debug() { return Finish(), debug_; }
-
- private:
-  std::unique_ptr<StdStreamCapture> streams_;
-  size_t debugFrom_;
-  std::string out_, err_, debug_;
-};
 
 // What a recording with played music left: the file's sound from its first
 // sound on, and the speaker's.
@@ -97,17 +56,11 @@ double Loudest(const std::vector<float>& sound, double frequency) {
   return loudest;
 }
 
-class PlayedMusicRecordingTest : public RecordingSuite<640, 480> {
+class PlayedMusicRecordingTest : public LibraryRecordingSuite {
  protected:
-  static void SetUpTestSuite() {
-    DebugLogPath();
-    RecordingSuite::SetUpTestSuite();
-  }
   void SetUp() override {
-    RecordingSuite::SetUp();
+    LibraryRecordingSuite::SetUp();
     if (IsSkipped() || HasFatalFailure()) return;
-    qelsetFrameRate(10);
-    qelSetVideoRes(640, 480);
     music_ = dir_ / "tones.mp3";
     ASSERT_TRUE(MakeTwoToneFile(music_, "mp3", 44100));
   }

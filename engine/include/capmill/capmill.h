@@ -68,6 +68,42 @@ CAPMILL_API void qelRecordAndStreamDesktopWithMusicAndPlayback(const char* outpu
                                                                const char* streamUrls[], int urlCount,
                                                                const char* musicPath, int musicVolumePercent);
 
+/* The same into two files of their own, <stem>_video.mp4 and <stem>_audio.m4a in the
+   folder "AudioAndVideo" beside outputPath, kept after the recording and combined into
+   outputPath when it ends. */
+CAPMILL_API void qelRecordScreenWithAudioSeparate(const char* outputPath, const char* audioInput);
+CAPMILL_API void qelRecordScreenWithAudioAndMusicSeparate(const char* outputPath, const char* audioInput,
+                                                          const char* musicPath, int musicVolumePercent);
+CAPMILL_API void qelRecordScreenWithAudioAndMusicWithDefaultDevPlaybackSeparate(const char* outputPath,
+                                                                                const char* audioInput,
+                                                                                const char* musicPath,
+                                                                                int musicVolumePercent);
+CAPMILL_API void qelRecordAndStreamDesktopOneSeparate(const char* audioInput, const char* outputPath,
+                                                      const char* streamUrl);
+CAPMILL_API void qelRecordAndStreamDesktopSeparate(const char* outputPath, const char* audioInput,
+                                                   const char* streamUrls[], int urlCount);
+CAPMILL_API void qelRecordAndStreamDesktopOneWithMusicSeparate(const char* audioInput, const char* outputPath,
+                                                               const char* streamUrl, const char* musicPath,
+                                                               int musicVolumePercent);
+CAPMILL_API void qelRecordAndStreamDesktopWithMusicSeparate(const char* outputPath, const char* audioInput,
+                                                            const char* streamUrls[], int urlCount,
+                                                            const char* musicPath, int musicVolumePercent);
+CAPMILL_API void qelRecordAndStreamDesktopOneWithMusicAndPlaybackSeparate(const char* audioInput,
+                                                                          const char* outputPath,
+                                                                          const char* streamUrl,
+                                                                          const char* musicPath,
+                                                                          int musicVolumePercent);
+CAPMILL_API void qelRecordAndStreamDesktopWithMusicAndPlaybackSeparate(const char* outputPath,
+                                                                       const char* audioInput,
+                                                                       const char* streamUrls[], int urlCount,
+                                                                       const char* musicPath,
+                                                                       int musicVolumePercent);
+
+/* Copies the first video track of videoPath and the first audio track of audioPath,
+   without re-encoding, into an MP4 at outputPath (whatever its extension). Returns 1
+   when the file is complete, else 0 and outputPath is left as it was. */
+CAPMILL_API int qelCombineSeparateFiles(const char* videoPath, const char* audioPath, const char* outputPath);
+
 /* Plays a music file, looping, on the default audio output until keepRunning(context)
    returns false; starts when a recording has started (waiting at most 10 s) and pauses
    with it. volumePercent scales the samples: above 100 amplifies, clipped. */
