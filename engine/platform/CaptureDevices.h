@@ -28,4 +28,13 @@ DeviceInput MapCaptureDevice(const std::string& formatName, const std::string& i
 // no such time.
 std::optional<int64_t> CaptureAgeUs(const AVFormatContext* device, int64_t pts);
 
+// Whether the sound source a device reads from is still there (a PulseAudio
+// source can be removed while it is read: the server then moves the reader
+// to another source, silently). Asks the server: not for every packet.
+bool AudioSourcePresent(const AVFormatContext* device);
+
+// Whether the screen a grabber reads from is gone for good (its display
+// server ended); asked only once reading has failed.
+bool ScreenSourceGone(const AVFormatContext* device);
+
 }  // namespace capmill::platform

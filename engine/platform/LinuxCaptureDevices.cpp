@@ -1,6 +1,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <xcb/xcb.h>
+
 extern "C" {
 #include <libavformat/avformat.h>
 #include <libavutil/time.h>
@@ -56,6 +58,24 @@ std::optional<int64_t> CaptureAgeUs(const AVFormatContext* device, int64_t pts) 
   if (!device || !device->iformat || std::strcmp(device->iformat->name, "pulse") != 0 || pts == AV_NOPTS_VALUE)
     return std::nullopt;
   return av_gettime() - pts;
+}
+
+bool AudioSourcePresent(const AVFormatContext* device) {
+  if (!device || !device->iformat || std::strcmp(device->iformat->name, "pulse") != 0 || !device->url) return true;
+  const AudioSourceList list = QueryAudioSources();
+  if (!list.reachable) return false;
+  if (std::strcmp(device->url, "default") == 0) return true;
+  for (const AudioSource& source : list.sources)
+    if (source.name == device->url) return true;
+  return false;
+}
+
+bool ScreenSourceGone(const AVFormatContext* device) {
+  if (!device || !device->iformat || std::strcmp(device->iformat->name, "x11grab") != 0 || !device->url) return false;
+  xcb_connection_t* connection = xcb_connect(device->url, nullptr);
+  const bool gone = xcb_connection_has_error(connection) != 0;
+  xcb_disconnect(connection);
+  return gone;
 }
 
 }  // namespace capmill::platform

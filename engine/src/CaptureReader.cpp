@@ -30,6 +30,12 @@ CaptureReader::Result CaptureReader::Read(MediaInput& input) {
   }
   if (code < 0) {
     ++errorCount_;
+    // A screen whose display has ended will not come back: waiting out a
+    // hundred retries would leave the sound running on alone for seconds.
+    if (errorCount_ % kSourceCheckEvery == 0 && input.kind == kScreenVideo && platform::ScreenSourceGone(input.ifmt_ctx)) {
+      log::ErrLine(std::string("The screen source is gone. Last error: ") + AvErrorText(code) + ". Stopping recording.");
+      return Result::End;
+    }
     const std::string frame = std::string(frameName_) + " (";
     if (errorCount_ >= kMaxConsecutiveReadErrors) {
       log::ErrLine("Too many consecutive errors reading " + frame + std::to_string(errorCount_) +

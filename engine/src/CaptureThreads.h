@@ -12,6 +12,9 @@ constexpr int kReadErrorReportEvery = 10;
 constexpr int kReadBackoffPerErrorMs = 2;
 constexpr int kMaxReadBackoffMs = 100;
 constexpr int kTryAgainWaitMs = 10;
+// After this many read errors in a row (and each as many more), whether the
+// source is gone for good.
+constexpr int kSourceCheckEvery = 3;
 constexpr int kTimestampUnitsPerMs = 90;
 
 // Captures, encodes and writes the screen until stop, end of input or too many

@@ -1,8 +1,5 @@
 #include "src/CombineFiles.h"
 
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 
@@ -11,6 +8,7 @@ extern "C" {
 }
 
 #include "platform/Log.h"
+#include "src/HiddenFile.h"
 #include "src/MediaInput.h"
 
 namespace capmill {
@@ -71,18 +69,6 @@ class Source {
   bool finished = false;
   int64_t orderUs = 0;
 };
-
-// The hidden file the combined output is written to before it takes its
-// name: beside the output (so the rename cannot cross file systems), a dot
-// name that no "*.mp4" pattern and no recording's name matches.
-std::string HiddenTemporaryBeside(const std::string& outputPath) {
-  const size_t slash = outputPath.rfind('/');
-  std::string pattern = (slash == std::string::npos ? "" : outputPath.substr(0, slash + 1)) + ".combining-XXXXXX";
-  const int descriptor = ::mkstemp(pattern.data());
-  if (descriptor < 0) return "";
-  ::close(descriptor);
-  return pattern;
-}
 
 bool AddTrack(AVFormatContext* output, const AVStream* input, const char* streamError, const char* paramsError) {
   AVStream* track = avformat_new_stream(output, nullptr);
@@ -190,7 +176,9 @@ int CombineSeparateFiles(const char* videoPath, const char* audioPath, const cha
   }
   Say(log::Format(2048, "Combining separate files using FFmpeg API: video=%s, audio=%s, output=%s\n", videoPath,
                   audioPath, outputPath));
-  const std::string writePath = HiddenTemporaryBeside(outputPath);
+  // Beside the output, so the rename cannot cross file systems; a dot name
+  // that no "*.mp4" pattern and no recording's name matches.
+  const std::string writePath = CreateHiddenFileBeside(outputPath, "combining");
   if (writePath.empty()) {
     Say(log::Format(512, "ERROR: Could not open output file: %s\n", AvErrorText(AVERROR(errno)).c_str()));
     return 0;

@@ -71,4 +71,30 @@ std::optional<int64_t> RecordingTimeMs() {
   return (NowTicks() - clock->start) / kTicksPerMs - clock->pausedTotalMs;
 }
 
+void StopRecordingFor(const std::string& cause, const std::string& path) {
+  const int64_t ms = RecordingTimeMs().value_or(0);
+  const std::string line =
+      log::Format(4096, "%s: recording stopped after %02lld:%02lld; the file keeps what was written: %s",
+                  cause.c_str(), static_cast<long long>(ms / 60000), static_cast<long long>(ms / 1000 % 60),
+                  path.c_str());
+  {
+    std::lock_guard<std::mutex> hold(Engine().lock);
+    if (!Engine().stopReason.empty()) return;
+    Engine().stopReason = line;
+  }
+  Engine().stopRequested = true;
+  log::ErrLine(line);
+  log::Debug(line + "\n");
+}
+
+std::string LastStopReason() {
+  std::lock_guard<std::mutex> hold(Engine().lock);
+  return Engine().stopReason;
+}
+
+void ClearStopReason() {
+  std::lock_guard<std::mutex> hold(Engine().lock);
+  Engine().stopReason.clear();
+}
+
 }  // namespace capmill

@@ -63,6 +63,9 @@ struct EngineState {
   std::weak_ptr<OutputFile> sharedFile;
   StreamTarget* primaryStreamTarget = nullptr;
   std::vector<StreamTarget*> streamTargets;
+  // Why the engine itself ended the last recording early ("" when it ended
+  // as asked).
+  std::string stopReason;
 };
 
 // The one engine state of the process.
@@ -84,5 +87,18 @@ bool RecordingClockActive();
 // Milliseconds since the active recording clock started, completed pauses
 // left out; nullopt while no clock is active.
 std::optional<int64_t> RecordingTimeMs();
+
+// Ends the running recording for a cause the user did not choose (a full
+// disk, a lost screen): both capture threads stop as at a stop request and
+// finish what they have. cause: "Disk full", "Low disk space", a system error
+// text...; path: the file that keeps what was written. The first cause of a
+// recording is the one reported, once, on standard error and the debug
+// channel: "<cause>: recording stopped after MM:SS; the file keeps what was
+// written: <path>".
+void StopRecordingFor(const std::string& cause, const std::string& path);
+// The report of the last recording's cause, or "".
+std::string LastStopReason();
+// A new recording begins: no cause yet.
+void ClearStopReason();
 
 }  // namespace capmill

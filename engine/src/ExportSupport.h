@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "platform/Log.h"
+#include "src/EngineState.h"
 
 namespace capmill::exports {
 
@@ -25,6 +26,7 @@ inline std::atomic<bool> recordingRunning{false};
 class RecordingSlot {
  public:
   explicit RecordingSlot(const char* exportName) : taken_(!recordingRunning.exchange(true)) {
+    if (taken_) ClearStopReason();
     if (!taken_) {
       const std::string line = std::string(exportName) + ": a recording is already running; call refused";
       log::ErrLine(line);

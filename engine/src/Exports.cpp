@@ -1,5 +1,6 @@
 // The exported functions: thin wrappers that convert arguments, call into the
 // engine and never let an exception cross the boundary.
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
@@ -13,6 +14,7 @@
 #include "src/ExternalProcess.h"
 #include "src/MusicOutput.h"
 #include "src/PellamCapmill.h"
+#include "src/RecordingJournal.h"
 #include "src/ResourceMonitor.h"
 
 using namespace capmill;
@@ -75,6 +77,19 @@ CAPMILL_API bool qelIsRecordingPaused(void) {
 CAPMILL_API void* qelGetGlobalTimer(void) {
   std::lock_guard<std::mutex> hold(Engine().lock);
   return Engine().activeClock;
+}
+CAPMILL_API int qelGetRecordingStopReason(char* buffer, int size) {
+  try {
+    const std::string reason = LastStopReason();
+    if (buffer && size > 0) {
+      const size_t length = std::min(reason.size(), static_cast<size_t>(size - 1));
+      std::memcpy(buffer, reason.data(), length);
+      buffer[length] = '\0';
+    }
+    return static_cast<int>(reason.size());
+  } catch (...) {
+    return 0;
+  }
 }
 
 CAPMILL_API void qelRecordScreen(const char* outputPath) {
@@ -197,6 +212,16 @@ CAPMILL_API void qelPlayMusicToDefaultDevice(const char* musicPath, int volumePe
 
 CAPMILL_API void qelStopFFmpegProcess(void) {
   Guarded([] { StopExternalProcess(); });
+}
+
+CAPMILL_API int qelRecoverUnfinishedRecordings(qelRecoveredCallback report, void* context) {
+  try {
+    return RecoverUnfinishedRecordings([&](const RecoveredRecording& recording) {
+      if (report) report(recording.original.c_str(), recording.recovered.c_str(), recording.packets, context);
+    });
+  } catch (...) {
+    return 0;
+  }
 }
 
 CAPMILL_API void qelSetSystemMonitoringEnabled(bool enabled) { Monitor().SetMonitoringEnabled(enabled); }

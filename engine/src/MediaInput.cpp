@@ -99,6 +99,7 @@ void MediaInput::ConfigureAudio() {
 }
 
 void MediaInput::OpenDevice(const std::string& formatName, const std::string& inputName) {
+  deviceName = inputName.rfind("audio=", 0) == 0 ? inputName.substr(6) : inputName;
   const platform::DeviceInput device = platform::MapCaptureDevice(formatName, inputName);
   inputFormat = av_find_input_format(device.format.c_str());
   if (!inputFormat) throw CaptureError("Unable to find input :" + formatName);

@@ -98,6 +98,8 @@ class MediaInput {
   int timeBaseNum = 0;
   int timeBaseDen = 0;
   std::string outputPath;
+  // The capture device as the user named it ("audio=" taken off).
+  std::string deviceName;
   // Set only while a music pipeline runs on this microphone input.
   std::atomic<MixingContext*> mixingContext{nullptr};
   ReaderContext* readerContext = nullptr;

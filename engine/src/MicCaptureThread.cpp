@@ -7,6 +7,7 @@
 #include "src/AudioTimeline.h"
 #include "src/CaptureThreads.h"
 #include "src/SampleBuffer.h"
+#include "src/SourceWatch.h"
 #include "src/ResourceMonitor.h"
 #include "src/StreamTargets.h"
 
@@ -37,7 +38,9 @@ void WritePacket(MediaInput& input, const PacketTexts& texts) {
     RoutePacket(input.outputPacket, input.outputStream, input);
   } else {
     const int written = input.output->WritePacket(input.outputPacket);
-    if (written < 0 && texts.writeError) log::ErrLine(texts.writeError + std::to_string(written));
+    // A file that refused a write for good has said so once, and the recording is ending.
+    if (written < 0 && texts.writeError && !input.output->failed())
+      log::ErrLine(texts.writeError + std::to_string(written));
   }
   av_packet_unref(input.outputPacket);
 }
@@ -254,7 +257,7 @@ void EndAudioCapture(MediaInput& input, int64_t& samplesSent, const AudioThreadT
   DrainEncoder(input, texts.flushReports ? kFinalTexts : kQuietTexts);
   // An audio file of its own is finished here; the streams are finished by
   // the screen thread, after both threads' last packets.
-  if (input.kind != kSharedFileAudio && (!input.output || input.output->Finish() < 0))
+  if (input.kind != kSharedFileAudio && (!input.output || (input.output->Finish() < 0 && !input.output->failed())))
     log::Out("\nerror in writing av trailer");
   log::ErrLine(texts.ending);
 }
@@ -274,10 +277,12 @@ void RunAudioCapture(MediaInput& input, const AudioThreadTexts& texts, const Mix
   int64_t samplesSent = timeline.FirstSample();
   int compensation = 0;
   CaptureReader reader(texts.frameName, texts.endOfInput);
+  const SourceWatch watch(input);
   while (!Engine().stopRequested) {
     const CaptureReader::Result read = reader.Read(input);
     if (read == CaptureReader::Result::End) break;
     if (read == CaptureReader::Result::Retry) continue;
+    watch.Delivered();
 
     try {
       if (!CheckSystemResources()) {

@@ -1,5 +1,7 @@
 #include "src/Output.h"
 
+#include <cstring>
+
 extern "C" {
 #include <libavutil/channel_layout.h>
 #include <libavutil/opt.h>
@@ -73,6 +75,11 @@ std::shared_ptr<OutputFile> ChooseContainer(MediaInput& input, const std::string
   if (!input.outputFormat)
     throw CaptureError("No matching format found for file: " + (path.empty() ? std::string("NULL") : path) +
                        ". Please try with correct file extension (e.g., .mp4, .mkv, .avi).");
+  // AVI counts frames at a fixed rate; frames timed by the clock come out
+  // minutes long. Refused before anything is written.
+  if (std::strcmp(input.outputFormat->name, "avi") == 0)
+    throw CaptureError("AVI files cannot hold a recording timed by the clock: " + path +
+                       ". Please use .mp4, .mov or .mkv.");
   std::shared_ptr<OutputFile> file = input.ownOutput ? input.output : nullptr;
   if (!file) {
     file = OutputFile::Create(input.outputFormat, path);
@@ -118,13 +125,20 @@ void OpenOutput(MediaInput& input, const std::string& path) {
 }
 
 void OpenEncoder(MediaInput& input, AVDictionary** options) {
+  // A container that describes its tracks up front (Matroska) needs the
+  // encoder's configuration for its header: without it the header is
+  // refused. MP4 waits for the first packets instead.
+  const AVOutputFormat* format = input.output ? input.output->context()->oformat : nullptr;
+  const bool configurationInHeader =
+      format && (format->flags & AVFMT_GLOBALHEADER) && !OutputFile::Fragmented(format);
+  if (configurationInHeader) input.encoderContext->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
   input.encoderContext->thread_count = 0;
   if (input.kind == kScreenVideo || input.kind == 3) input.encoderContext->thread_type = FF_THREAD_SLICE;
   if (int code = avcodec_open2(input.encoderContext, input.encoder, options); code < 0)
     throw CaptureError("Unable to open the av output codec context. Error: " + log::Format(256, "%s", AvErrorText(code).c_str()));
   // The audio track takes the opened encoder's configuration (its decoder
   // configuration above all): a track without it cannot be played.
-  if ((input.kind == kSharedFileAudio || input.kind == kOwnFileAudio) &&
+  if ((input.kind == kSharedFileAudio || input.kind == kOwnFileAudio || configurationInHeader) &&
       avcodec_parameters_from_context(input.outputStream->codecpar, input.encoderContext) < 0)
     throw CaptureError("Unable copy context out to out stream codec");
 }

@@ -15,6 +15,9 @@ constexpr int64_t kMinFrameSpacingPercent = 75;
 // Writes one encoded screen packet to the file directly, or through the router
 // when stream targets exist.
 void WriteScreenPacket(MediaInput& input) {
+  // Frames are stamped in 1/90000 s; a container may keep its own time base
+  // (Matroska: 1/1000).
+  av_packet_rescale_ts(input.outputPacket, AVRational{1, kTimestampUnitsPerMs * 1000}, input.outputStream->time_base);
   if (HaveStreamTargets()) {
     RoutePacket(input.outputPacket, input.outputStream, input);
     return;
@@ -80,7 +83,8 @@ void EndScreenCapture(MediaInput& input, const std::function<void()>& waitForOth
   }
   // The file is finished only after the audio thread's last packet.
   if (waitForOtherWriters) waitForOtherWriters();
-  if (!input.output || input.output->Finish() < 0) log::Out("\nerror in writing av trailer");
+  if (!input.output || (input.output->Finish() < 0 && !input.output->failed()))
+    log::Out("\nerror in writing av trailer");
   WriteStreamTargetTrailers();
   av_packet_free(&input.outputPacket);
   log::ErrLine("Video thread ending normally");
@@ -105,9 +109,13 @@ void RunScreenCapture(MediaInput& input, const std::function<void()>& waitForOth
   CaptureReader reader("video frame", "Video input reached end of file");
   AVFrame* spare = NewPictureLike(input.convertedFrame);
 
+  bool sourceLost = false;
   while (!Engine().stopRequested) {
     const CaptureReader::Result read = reader.Read(input);
-    if (read == CaptureReader::Result::End) break;
+    if (read == CaptureReader::Result::End) {
+      sourceLost = !Engine().stopRequested;
+      break;
+    }
     if (read == CaptureReader::Result::Retry) continue;
 
     try {
@@ -155,6 +163,20 @@ void RunScreenCapture(MediaInput& input, const std::function<void()>& waitForOth
     lastPts = pts;
   }
   av_frame_free(&spare);
+  if (sourceLost) {
+    // Without a picture there is no recording: the sound ends now too.
+    StopRecordingFor("Screen capture lost", input.output ? input.output->path() : input.outputPath);
+    // The picture stood still while the source was retried; it lasts until
+    // now, where the sound ends, so both tracks end together.
+    int level = 0;
+    const int64_t pts = StampFrame(input, level);
+    if (haveFrame && pts > lastPts) {
+      input.convertedFrame->pts = pts;
+      input.convertedFrame->pkt_duration = pts - lastPts;
+      EncodeFrame(input);
+      av_packet_unref(input.outputPacket);
+    }
+  }
   EndScreenCapture(input, waitForOtherWriters);
 }
 

@@ -45,7 +45,8 @@ void WriteToFile(AVPacket* packet, AVStream* source, MediaInput& input) {
     return;
   }
   packet->stream_index = source->index;
-  if (int code = input.output->WritePacket(packet); code < 0) log::ErrLine("Error writing to file: " + AvErrorText(code));
+  if (int code = input.output->WritePacket(packet); code < 0 && !input.output->failed())
+    log::ErrLine("Error writing to file: " + AvErrorText(code));
 }
 
 void AddTrack(AVFormatContext* target, MediaInput& input, StreamSetupError::Step createStep,

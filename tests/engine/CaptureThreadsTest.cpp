@@ -180,7 +180,9 @@ TEST_F(CaptureThreadsTest, FifteenReadErrorsReportOnceAndRecover) {
   EXPECT_GT(file.Video()->pts.size(), 10u);  // recovered after the errors
 }
 
-TEST_F(CaptureThreadsTest, HundredReadErrorsEndVideoButAudioRunsToTheStop) {
+// A screen that fails for good ends the whole recording: the last picture
+// stands until the source is given up, and the sound ends there too.
+TEST_F(CaptureThreadsTest, HundredReadErrorsEndTheWholeRecording) {
   LogCapture logs;
   const std::string path = dir_ / "errors100.mp4";
   int64_t firstReadTicks = 0;
@@ -199,9 +201,13 @@ TEST_F(CaptureThreadsTest, HundredReadErrorsEndVideoButAudioRunsToTheStop) {
   EXPECT_EQ(logs.Count(Sink::StdErr, "Error reading video frame (attempt "), 9);  // 10, 20, ... 90
   const ProbedFile file = ProbeFile(path);
   ASSERT_TRUE(file.ok) << "the file must still be finished";
-  EXPECT_LE(file.Video()->pts.size(), 22u);
-  EXPECT_GE(file.Video()->pts.size(), 15u);
-  EXPECT_GT(file.Audio()->DurationSeconds(), 10.5);  // audio to the stop
+  EXPECT_LE(file.Video()->pts.size(), 23u);
+  EXPECT_GE(file.Video()->pts.size(), 16u);
+  EXPECT_EQ(logs.Count(Sink::StdErr, "Screen capture lost: recording stopped after 00:0"), 1);
+  // Given up about 7.5 s after the failure, well before the stop at 11 s.
+  EXPECT_LT(file.Audio()->DurationSeconds(), 10.5);
+  EXPECT_NEAR(file.Audio()->StartSeconds() + file.Audio()->DurationSeconds(),
+              file.Video()->StartSeconds() + file.Video()->DurationSeconds(), 0.5);
   EXPECT_EQ(DecodeErrors(path), "");
 }
 

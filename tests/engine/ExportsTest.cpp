@@ -164,7 +164,7 @@ TEST(ExportedSymbols, OnlyTheQelFunctionsAreExported) {
   const std::set<std::string> expected = {
       "qelsetFrameRate", "qelSetCrf", "qelSetVideoRes", "qelSetAudioDelay", "qelSetMusicVolume",
       "qelSetStreamingErrorCallback", "qelStopRecording", "qelPauseRecording", "qelResumeRecording",
-      "qelIsRecordingPaused", "qelGetGlobalTimer", "qelRecordScreen", "qelRecordScreenWithAudio",
+      "qelIsRecordingPaused", "qelGetGlobalTimer", "qelGetRecordingStopReason", "qelRecordScreen", "qelRecordScreenWithAudio",
       "qelRecordAndStreamDesktopOne", "qelRecordAndStreamDesktop", "qelRecordScreenWithAudioAndMusic",
       "qelRecordAndStreamDesktopOneWithMusic", "qelRecordAndStreamDesktopWithMusic",
       "qelRecordScreenWithAudioAndMusicWithDefaultDevPlayback", "qelRecordAndStreamDesktopOneWithMusicAndPlayback",
@@ -173,7 +173,7 @@ TEST(ExportedSymbols, OnlyTheQelFunctionsAreExported) {
       "qelRecordScreenWithAudioAndMusicWithDefaultDevPlaybackSeparate", "qelRecordAndStreamDesktopOneSeparate",
       "qelRecordAndStreamDesktopSeparate", "qelRecordAndStreamDesktopOneWithMusicSeparate",
       "qelRecordAndStreamDesktopWithMusicSeparate", "qelRecordAndStreamDesktopOneWithMusicAndPlaybackSeparate",
-      "qelRecordAndStreamDesktopWithMusicAndPlaybackSeparate", "qelCombineSeparateFiles",
+      "qelRecordAndStreamDesktopWithMusicAndPlaybackSeparate", "qelCombineSeparateFiles", "qelRecoverUnfinishedRecordings",
       "qelSetSystemMonitoringEnabled",
       "qelSetDynamicLimitsEnabled", "qelSetMaxMemoryUsage", "qelSetMaxCpuUsage", "qelCheckSystemResources",
       "qelCheckMemoryUsage", "qelGetAdaptiveQualityLevel", "qelGetSystemCpuUsagePercent",

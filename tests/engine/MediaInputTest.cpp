@@ -96,13 +96,19 @@ TEST_F(MediaInputTest, SessionOpensBothDevicesAndEncodersAsConfigured) {
   EXPECT_EQ(audio->sample_rate, 44100);
   EXPECT_EQ(audio->frame_size, 1024);
 
-  // One container, two tracks: video first, then audio; header on disk.
+  // One container, two tracks: video first, then audio.
   EXPECT_EQ(inputs.screen->OutputContainer(), inputs.audio->OutputContainer());
   ASSERT_EQ(inputs.screen->OutputContainer()->nb_streams, 2u);
   EXPECT_EQ(inputs.screen->outputStream->index, 0);
   EXPECT_EQ(inputs.audio->outputStream->index, 1);
   EXPECT_EQ(inputs.screen->outputStream->time_base.den, 90000);  // the container's default for video
-  EXPECT_GT(std::filesystem::file_size(path), 0u);
+
+  // The file takes its path with its first packets: a recording that ends
+  // before them leaves nothing behind.
+  EXPECT_FALSE(std::filesystem::exists(path));
+  inputs.audio.reset();
+  inputs.screen.reset();
+  EXPECT_TRUE(std::filesystem::is_empty(dir_.path()));
 }
 
 TEST_F(MediaInputTest, ZeroSizeRecordsTheCapturedDesktopSize) {

@@ -49,11 +49,15 @@ class SeparateRecordingTest : public LibraryRecordingSuite {
   }
   void TearDown() override {
     // Every file, device and connection of the recording is closed.
-    if (!IsSkipped()) EXPECT_EQ(OpenDescriptorCount(), descriptorsBefore_);
+    if (!IsSkipped()) {
+      EXPECT_EQ(OpenDescriptorCount(), descriptorsBefore_);
+    }
   }
   std::string Music() {
     const std::string path = dir_ / "tones.mp3";
-    if (!std::filesystem::exists(path)) EXPECT_TRUE(MakeTwoToneFile(path, "mp3", 44100));
+    if (!std::filesystem::exists(path)) {
+      EXPECT_TRUE(MakeTwoToneFile(path, "mp3", 44100));
+    }
     return path;
   }
 

@@ -18,6 +18,8 @@ class VirtualDesktop {
   ~VirtualDesktop();
   bool ok() const { return ok_; }
   const std::string& display() const { return display_; }
+  // Ends the display server as a crash would.
+  void KillServer() { server_.Kill(); }
 
  private:
   bool ok_ = false;

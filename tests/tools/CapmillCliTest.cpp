@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <filesystem>
+#include <fstream>
 #include <thread>
 
 #include "MediaProbe.h"
@@ -111,6 +113,256 @@ TEST_F(CapmillCli, InterruptFinishesAPlayableFile) {
   ASSERT_TRUE(file.ok) << ReadFile(dir_ / "log.txt");
   ASSERT_NE(file.Video(), nullptr);
   EXPECT_NEAR(file.Video()->DurationSeconds(), 2.0, 0.4);
+  EXPECT_EQ(DecodeErrors(path), "");
+}
+
+}  // namespace
+
+namespace {
+
+size_t PacketCount(const ProbedFile& file) {
+  size_t packets = 0;
+  for (const ProbedStream& stream : file.streams) packets += stream.pts.size();
+  return packets;
+}
+
+// Killed as a crash would end it, 8 s into a 30 fps recording: the file at
+// the path keeps every finished fragment, and the next start of capmill
+// rewrites it into a finished file, once.
+TEST_F(CapmillCli, AKilledRecordingKeepsWhatItHadAndIsRecovered) {
+  REQUIRE_RECORDING_ENVIRONMENT();
+  const std::string path = dir_ / "killed.mp4", state = "XDG_STATE_HOME=" + (dir_ / "state");
+  ChildProcess recorder({CAPMILL_CLI_PATH, "record", path, "--fps", "30", "--seconds", "30"}, {state},
+                        dir_ / "log.txt");
+  ASSERT_TRUE(WaitUntil([&] { return ReadFile(dir_ / "log.txt").find("capmill: recording\n") != std::string::npos; },
+                        std::chrono::seconds(15)));
+  std::this_thread::sleep_for(std::chrono::seconds(8));
+  recorder.Kill();
+  ASSERT_TRUE(WaitUntil([&] { return !recorder.Running(); }, std::chrono::seconds(5)));
+  const ProbedFile file = ProbeFile(path);
+  ASSERT_TRUE(file.ok) << ReadFile(dir_ / "log.txt");
+  ASSERT_NE(file.Video(), nullptr);
+  ASSERT_NE(file.Audio(), nullptr);
+  EXPECT_GE(file.Video()->DurationSeconds(), 7.0);
+  EXPECT_GE(file.Audio()->DurationSeconds(), 7.0);
+  EXPECT_EQ(DecodeErrors(path), "");
+
+  const std::string recovered = dir_ / "killed (recovered).mp4";
+  std::string said;
+  ASSERT_EQ(RunCommand(state + " " + CAPMILL_CLI_PATH + " devices", &said), 0);
+  EXPECT_NE(said.find("capmill: recovered an unfinished recording: " + path + " -> " + recovered + " (" +
+                      std::to_string(PacketCount(file)) + " packets)\n"),
+            std::string::npos)
+      << said;
+  const ProbedFile finished = ProbeFile(recovered);
+  ASSERT_TRUE(finished.ok && finished.Video() && finished.Audio());
+  EXPECT_EQ(finished.Video()->pts.size(), file.Video()->pts.size());
+  EXPECT_EQ(finished.Audio()->pts.size(), file.Audio()->pts.size());
+  EXPECT_NEAR(finished.Video()->DurationSeconds(), file.Video()->DurationSeconds(), 0.01);
+  EXPECT_EQ(DecodeErrors(recovered), "");
+  EXPECT_FALSE(std::filesystem::exists(path));
+  ASSERT_EQ(RunCommand(state + " " + CAPMILL_CLI_PATH + " devices", &said), 0);
+  EXPECT_EQ(said.find("recovered"), std::string::npos) << said;
+  EXPECT_TRUE(std::filesystem::is_empty(dir_ / "state/OrvexLite/journal"));
+}
+
+// Matroska and QuickTime record like MP4; AVI is refused before anything is
+// written.
+TEST_F(CapmillCli, ContainersRecordOrAreRefused) {
+  REQUIRE_RECORDING_ENVIRONMENT();
+  for (const char* name : {"four.mkv", "four.mov"}) {
+    SCOPED_TRACE(name);
+    const std::string path = dir_ / name;
+    ASSERT_EQ(RunCommand(std::string(CAPMILL_CLI_PATH) + " record " + path + " --seconds 4 2>/dev/null"), 0);
+    const ProbedFile file = ProbeFile(path);
+    ASSERT_TRUE(file.ok);
+    EXPECT_GE(file.durationSeconds, 3.5);
+    EXPECT_LE(file.durationSeconds, 4.8);
+    EXPECT_EQ(file.streams.size(), 2u);
+    EXPECT_EQ(DecodeErrors(path), "");
+  }
+  const std::string avi = dir_ / "four.avi";
+  std::string output;
+  EXPECT_EQ(RunCommand(std::string(CAPMILL_CLI_PATH) + " record " + avi + " --seconds 2", &output), 1);
+  EXPECT_NE(output.find("AVI files cannot hold a recording timed by the clock"), std::string::npos) << output;
+  EXPECT_FALSE(std::filesystem::exists(avi));
+}
+
+// A recording that fails before its first frame (its one stream server is
+// not there): no file is left, and an earlier file at the path survives.
+TEST_F(CapmillCli, AFailedStartLeavesNoFileAndKeepsTheEarlierOne) {
+  REQUIRE_RECORDING_ENVIRONMENT();
+  const std::string url = "rtmp://127.0.0.1:" + std::to_string(FreeLoopbackPort()) + "/live/none";
+  const std::string fresh = dir_ / "fresh.mp4", earlier = dir_ / "earlier.mp4";
+  EXPECT_EQ(RunCommand(std::string(CAPMILL_CLI_PATH) + " record " + fresh + " --seconds 2 --stream " + url +
+                       " >/dev/null 2>&1"),
+            1);
+  EXPECT_FALSE(std::filesystem::exists(fresh));
+  { std::ofstream(earlier) << "an earlier recording"; }
+  EXPECT_EQ(RunCommand(std::string(CAPMILL_CLI_PATH) + " record " + earlier + " --seconds 2 --stream " + url +
+                       " >/dev/null 2>&1"),
+            1);
+  EXPECT_EQ(ReadFile(earlier), "an earlier recording");
+  for (const auto& entry : std::filesystem::directory_iterator(dir_.path()))
+    EXPECT_NE(entry.path().filename().string()[0], '.') << entry.path();
+}
+
+}  // namespace
+
+namespace {
+
+// A small file system of its own (tmpfs), for running out of space; empty
+// when this process may not mount one.
+class SmallFileSystem {
+ public:
+  explicit SmallFileSystem(int megabytes) {
+    mounted_ = RunCommand("mount -t tmpfs -o size=" + std::to_string(megabytes) + "m tmpfs " + dir_.path() +
+                          " 2>/dev/null") == 0;
+  }
+  ~SmallFileSystem() {
+    if (mounted_) RunCommand("umount -l " + dir_.path());
+  }
+  bool mounted() const { return mounted_; }
+  std::string operator/(const std::string& name) const { return dir_ / name; }
+  // Writes a file of zeros until it has `megabytes` or the space runs out.
+  void Fill(const std::string& name, int megabytes) {
+    RunCommand("dd if=/dev/zero of=" + (dir_ / name) + " bs=1M count=" + std::to_string(megabytes) +
+               " 2>/dev/null");
+  }
+
+ private:
+  TempDir dir_;
+  bool mounted_ = false;
+};
+
+// Starts `capmill record` with extra arguments; returns once it records.
+ChildProcess StartRecording(const std::vector<std::string>& args, const std::string& log) {
+  std::vector<std::string> argv = {CAPMILL_CLI_PATH, "record"};
+  argv.insert(argv.end(), args.begin(), args.end());
+  ChildProcess recorder(argv, {}, log);
+  EXPECT_TRUE(WaitUntil([&] { return ReadFile(log).find("capmill: recording\n") != std::string::npos; },
+                        std::chrono::seconds(15)));
+  return recorder;
+}
+
+// The disk fills up 3 s in: the recording stops within 2 s with the line
+// that says why, exits non-zero, and its file decodes to its end.
+TEST_F(CapmillCli, AFullDiskStopsTheRecordingAndKeepsTheFile) {
+  REQUIRE_RECORDING_ENVIRONMENT();
+  SmallFileSystem disk(160);
+  if (!disk.mounted()) GTEST_SKIP() << "this process may not mount a file system";
+  const std::string path = disk / "full.mp4", log = dir_ / "full.txt";
+  ChildProcess recorder = StartRecording({path, "--seconds", "30"}, log);
+  std::this_thread::sleep_for(std::chrono::seconds(3));
+  disk.Fill("filler", 200);
+  const auto filled = std::chrono::steady_clock::now();
+  const std::optional<int> exit = recorder.WaitForExit(std::chrono::seconds(10));
+  ASSERT_TRUE(exit.has_value()) << "the recording ran on";
+  EXPECT_LT(std::chrono::steady_clock::now() - filled, std::chrono::milliseconds(3500));
+  EXPECT_EQ(*exit, 1);
+  const std::string said = ReadFile(log);
+  const bool full = said.find("Disk full: recording stopped after 00:0") != std::string::npos;
+  const bool low = said.find("Low disk space: recording stopped after 00:0") != std::string::npos;
+  EXPECT_TRUE(full || low) << said;
+  EXPECT_NE(said.find("the file keeps what was written: " + path), std::string::npos);
+  EXPECT_EQ(said.find("Error in writing audio frame"), std::string::npos);
+  const ProbedFile file = ProbeFile(path);
+  ASSERT_TRUE(file.ok);
+  ASSERT_NE(file.Video(), nullptr);
+  EXPECT_GT(file.Video()->DurationSeconds(), 2.0);
+  EXPECT_EQ(DecodeErrors(path), "");
+}
+
+// Less than 100 MB free from the start: the recording stops at once, with
+// a file that decodes.
+TEST_F(CapmillCli, LowDiskSpaceStopsTheRecordingWhileTheFileCanBeFinished) {
+  REQUIRE_RECORDING_ENVIRONMENT();
+  SmallFileSystem disk(30);
+  if (!disk.mounted()) GTEST_SKIP() << "this process may not mount a file system";
+  disk.Fill("filler", 26);
+  const std::string path = disk / "low.mp4";
+  std::string output;
+  const auto begun = std::chrono::steady_clock::now();
+  EXPECT_EQ(RunCommand(std::string(CAPMILL_CLI_PATH) + " record " + path + " --seconds 30 2>&1", &output), 1);
+  EXPECT_LT(std::chrono::steady_clock::now() - begun, std::chrono::seconds(10));
+  EXPECT_NE(output.find("Low disk space: recording stopped after 00:0"), std::string::npos) << output;
+  EXPECT_EQ(DecodeErrors(path), "");
+}
+
+// Any other write the system refuses for good (here: a file size limit):
+// the system's own words, and the file cut back to its last whole fragment.
+TEST_F(CapmillCli, ARefusedWriteStopsTheRecordingAndKeepsTheFile) {
+  REQUIRE_RECORDING_ENVIRONMENT();
+  if (!HaveProgram("prlimit")) GTEST_SKIP() << "prlimit is not installed";
+  const std::string path = dir_ / "limited.mp4";
+  std::string output;
+  EXPECT_EQ(RunCommand("prlimit --fsize=600000 " + std::string(CAPMILL_CLI_PATH) + " record " + path +
+                       " --fps 30 --seconds 60 2>&1", &output),
+            1);
+  EXPECT_NE(output.find("File too large: recording stopped after 00:"), std::string::npos) << output;
+  const ProbedFile file = ProbeFile(path);
+  ASSERT_TRUE(file.ok);
+  ASSERT_NE(file.Video(), nullptr);
+  EXPECT_GT(file.Video()->DurationSeconds(), 1.0);
+  EXPECT_LE(std::filesystem::file_size(path), 600000u);
+  EXPECT_EQ(DecodeErrors(path), "");
+}
+
+}  // namespace
+
+namespace {
+
+// Sources that go away during a recording; the last case removes the
+// suite's microphone.
+class LostSources : public RecordingSuite<640, 480> {
+ protected:
+  TempDir dir_;
+};
+
+// The display server ends 3 s in: the whole recording ends at once, both
+// tracks together, and the line says why.
+TEST_F(LostSources, AnEndedDisplayEndsTheWholeRecording) {
+  VirtualDesktop display(640, 480, false);  // the recorder's own, and this test's to end
+  ASSERT_TRUE(display.ok());
+  const std::string path = dir_ / "display.mp4", log = dir_ / "display.txt";
+  ChildProcess recorder = StartRecording({path, "--seconds", "30"}, log);
+  std::this_thread::sleep_for(std::chrono::seconds(3));
+  display.KillServer();
+  const auto ended = std::chrono::steady_clock::now();
+  const std::optional<int> exit = recorder.WaitForExit(std::chrono::seconds(10));
+  ASSERT_TRUE(exit.has_value());
+  EXPECT_LT(std::chrono::steady_clock::now() - ended, std::chrono::seconds(3));
+  EXPECT_EQ(*exit, 1);
+  EXPECT_NE(ReadFile(log).find("Screen capture lost: recording stopped after 00:0"), std::string::npos)
+      << ReadFile(log);
+  const ProbedFile file = ProbeFile(path);
+  ASSERT_TRUE(file.ok && file.Video() && file.Audio());
+  const double videoEnd = file.Video()->StartSeconds() + file.Video()->DurationSeconds();
+  const double audioEnd = file.Audio()->StartSeconds() + file.Audio()->DurationSeconds();
+  EXPECT_NEAR(videoEnd, audioEnd, 0.5);
+  EXPECT_GT(file.Video()->DurationSeconds(), 2.0);
+  EXPECT_EQ(DecodeErrors(path), "");
+}
+
+// The microphone's source is removed 3 s in: one warning naming it, and the
+// recording runs to its stop.
+TEST_F(LostSources, ARemovedMicrophoneIsReportedOnceAndTheRecordingGoesOn) {
+  REQUIRE_RECORDING_ENVIRONMENT();
+  const std::string path = dir_ / "mic.mp4", log = dir_ / "mic.txt";
+  ChildProcess recorder = StartRecording({path, "--seconds", "8"}, log);
+  std::this_thread::sleep_for(std::chrono::seconds(3));
+  RecordingEnvironment::Get().mic->Pactl("unload-module module-remap-source");
+  const std::optional<int> exit = recorder.WaitForExit(std::chrono::seconds(15));
+  ASSERT_TRUE(exit.has_value());
+  EXPECT_EQ(*exit, 0);
+  const std::string said = ReadFile(log);
+  const std::string warning = "Warning: the microphone \"Virtual Microphone\"";
+  const size_t first = said.find(warning);
+  ASSERT_NE(first, std::string::npos) << said;
+  EXPECT_EQ(said.find(warning, first + 1), std::string::npos) << said;
+  const ProbedFile file = ProbeFile(path);
+  ASSERT_TRUE(file.ok && file.Video() && file.Audio());
+  EXPECT_NEAR(file.Video()->DurationSeconds(), 8.0, 0.5);
   EXPECT_EQ(DecodeErrors(path), "");
 }
 

@@ -34,6 +34,23 @@ std::string FolderOf(const std::string& path) {
   return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+// Which file a path names: a new recording replaces the file, never rewrites it.
+struct FileIdentity {
+  dev_t device;
+  ino_t inode;
+  timespec modified;
+  bool operator==(const FileIdentity& other) const {
+    return device == other.device && inode == other.inode && modified.tv_sec == other.modified.tv_sec &&
+           modified.tv_nsec == other.modified.tv_nsec;
+  }
+};
+
+std::optional<FileIdentity> IdentityOf(const std::string& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) return std::nullopt;
+  return FileIdentity{info.st_dev, info.st_ino, info.st_mtim};
+}
+
 bool WritableFolder(const std::string& folder) {
   struct stat info {};
   return ::stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && ::access(folder.c_str(), W_OK) == 0;
@@ -99,18 +116,25 @@ int RunRecord(const std::vector<std::string>& args) {
   sigaddset(&signals, SIGTERM);
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
-  ::unlink(options.output.c_str());  // a stale file must not pass for this recording
+  // An earlier file at the path stays until the recording has something in
+  // its place; it must not pass for this recording.
+  const std::optional<FileIdentity> earlier = IdentityOf(options.output);
   std::atomic<bool> finished{false};
   std::thread watcher(WatchForStop, &signals, options.seconds, &finished);
   Record(options);
   finished = true;  // the watcher polls it at most 100 ms later
   watcher.join();
 
+  const std::optional<FileIdentity> now = IdentityOf(options.output);
+  if (!now || (earlier && *now == *earlier))
+    return Fail("recording failed: no playable file at '" + options.output + "'", kRecordingFailed);
   const FileSummary summary = SummariseFile(options.output);
   if (!summary.readable || summary.videoFrames == 0)
     return Fail("recording failed: no playable file at '" + options.output + "'", kRecordingFailed);
   std::printf("%s\n", SummaryLine(options.output, summary).c_str());
-  return 0;
+  // Ended early by the engine (a full disk, a lost screen): the line saying
+  // why is already on standard error; the file keeps what was recorded.
+  return qelGetRecordingStopReason(nullptr, 0) > 0 ? kRecordingFailed : 0;
 }
 
 int RunDevices(const std::vector<std::string>& args) {
@@ -135,6 +159,11 @@ int RunDevices(const std::vector<std::string>& args) {
   return 0;
 }
 
+void ReportRecovered(const char* original, const char* recovered, long packets, void*) {
+  std::fprintf(stderr, "capmill: recovered an unfinished recording: %s -> %s (%ld packets)\n", original, recovered,
+               packets);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -142,12 +171,19 @@ int main(int argc, char** argv) {
     std::fputs(kMainUsage, stderr);
     return kUsageError;
   }
+  // A file size limit must end the recording cleanly through a refused
+  // write, not kill the process with the file unfinished.
+  ::signal(SIGXFSZ, SIG_IGN);
   const std::string command = argv[1];
   const std::vector<std::string> args(argv + 2, argv + argc);
   if (command == "--help" || command == "-h" || command == "help") {
     std::fputs(kMainUsage, stdout);
     return 0;
   }
+  if (command != "record" && command != "devices")
+    return Fail("unknown command '" + command + "' (try capmill --help)");
+  // Recordings an earlier run left unfinished (a crash, a power loss).
+  qelRecoverUnfinishedRecordings(ReportRecovered, nullptr);
   if (command == "record") return RunRecord(args);
   if (command == "devices") return RunDevices(args);
   return Fail("unknown command '" + command + "' (try capmill --help)");

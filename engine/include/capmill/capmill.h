@@ -35,6 +35,11 @@ CAPMILL_API void qelResumeRecording(void);
 CAPMILL_API bool qelIsRecordingPaused(void);
 /* Opaque handle to the running recording's clock, or NULL between recordings. */
 CAPMILL_API void* qelGetGlobalTimer(void);
+/* Why the engine itself ended the last recording early (a full disk, a file system
+   that refused more, the screen lost), as one line; copied into buffer (size bytes,
+   NUL-terminated, cut to fit). Returns the line's full length: 0 when the last
+   recording ended as asked. */
+CAPMILL_API int qelGetRecordingStopReason(char* buffer, int size);
 
 /* Recording entry points. audioInput is "audio=" followed by a microphone name. */
 CAPMILL_API void qelRecordScreen(const char* outputPath);
@@ -113,6 +118,14 @@ CAPMILL_API void qelPlayMusicToDefaultDevice(const char* musicPath, int volumePe
 
 /* Stops the external FFmpeg process registered with the engine, if any. */
 CAPMILL_API void qelStopFFmpegProcess(void);
+
+/* Recovers the recordings a crash or a power loss cut off (their process ended before
+   finishing them): each is rewritten, without re-encoding, into "<name> (recovered).<ext>"
+   beside it; once the new file is checked to hold every packet the original is removed.
+   report (may be NULL) is called for each; returns how many were recovered. Call it when
+   the program starts. */
+typedef void (*qelRecoveredCallback)(const char* original, const char* recovered, long packets, void* context);
+CAPMILL_API int qelRecoverUnfinishedRecordings(qelRecoveredCallback report, void* context);
 
 /* Resource monitoring and adaptive quality. */
 CAPMILL_API void qelSetSystemMonitoringEnabled(bool enabled);
