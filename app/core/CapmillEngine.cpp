@@ -54,6 +54,23 @@ int CapmillEngine::GetAvailableMicrophones(char* names[], int maxNames) {
 int CapmillEngine::GetAvailableCameras(char* names[], int maxNames) { return qelGetAvailableCameras(names, maxNames); }
 void CapmillEngine::FreeDeviceList(char* names[], int count) { qelFreeDeviceList(names, count); }
 std::string CapmillEngine::GetDefaultAudioDeviceNameAsString() { return qelGetDefaultAudioDeviceNameAsString(); }
+std::string CapmillEngine::GetRecordingStopReason() {
+  const int length = qelGetRecordingStopReason(nullptr, 0);
+  if (length <= 0) return "";
+  std::string reason(static_cast<size_t>(length) + 1, '\0');
+  qelGetRecordingStopReason(reason.data(), length + 1);
+  reason.resize(static_cast<size_t>(length));
+  return reason;
+}
+std::vector<std::string> CapmillEngine::RecoverUnfinishedRecordings() {
+  std::vector<std::string> recovered;
+  qelRecoverUnfinishedRecordings(
+      [](const char*, const char* path, long, void* list) {
+        static_cast<std::vector<std::string>*>(list)->push_back(path);
+      },
+      &recovered);
+  return recovered;
+}
 
 void CapmillEngine::RecordScreen(const char* outputPath) { qelRecordScreen(outputPath); }
 void CapmillEngine::RecordScreenWithAudio(const char* outputPath, const char* audioInput) {

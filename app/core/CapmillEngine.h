@@ -24,6 +24,8 @@ class CapmillEngine : public RecordingEngine {
   int GetAvailableCameras(char* names[], int maxNames) override;
   void FreeDeviceList(char* names[], int count) override;
   std::string GetDefaultAudioDeviceNameAsString() override;
+  std::string GetRecordingStopReason() override;
+  std::vector<std::string> RecoverUnfinishedRecordings() override;
 
   void RecordScreen(const char* outputPath) override;
   void RecordScreenWithAudio(const char* outputPath, const char* audioInput) override;

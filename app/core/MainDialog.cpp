@@ -110,6 +110,13 @@ void CMainDlg::OnInitDialog() {
   SetPaneText(2, "CPU: App --% | Total --% | RAM: --%");
   SetPaneText(3, "Streaming: Disabled");
 
+  // Recordings a crash or a power loss cut off are finished before anything
+  // else can record.
+  for (const std::string& path : services_.engine.RecoverUnfinishedRecordings()) {
+    LogEvent(Info, "Recovered an unfinished recording", path);
+    SetStatusPane(1, "Recovered an unfinished recording: " + path);
+  }
+
   statsTimer_ = new QTimer(this);
   statsTimer_->setInterval(kStatsPeriodMs);
   connect(statsTimer_, &QTimer::timeout, this, &CMainDlg::OnTimer1);

@@ -243,9 +243,13 @@ void RecordingController::OnWorkerFinished(Worker* worker) {
     // The engine returned without being asked: the window must not go on
     // counting a recording that does not run.
     StopRecording();
-    host_.SetStatusPane(1, kEndedUnexpectedly);
-    notifier_.ShowBalloon("Orvex", kEndedUnexpectedly, Notifier::Icon::Warning, kBalloonMs);
-    host_.LogEvent(Error, kEndedUnexpectedly, call.outputPath);
+    // The engine's own words when it ended the recording for a cause (a
+    // full disk, the screen lost): they say what happened and what was kept.
+    const std::string reason = engine_.GetRecordingStopReason();
+    const std::string said = reason.empty() ? std::string(kEndedUnexpectedly) : reason;
+    host_.SetStatusPane(1, said);
+    notifier_.ShowBalloon("Orvex", said, Notifier::Icon::Warning, kBalloonMs);
+    host_.LogEvent(Error, said, call.outputPath);
   }
   std::erase(stopping_, worker);
   if (current_ == worker) current_ = nullptr;

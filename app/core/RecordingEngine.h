@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace orvex {
 
@@ -61,6 +62,13 @@ class RecordingEngine {
   virtual void FreeDeviceList(char* names[], int count) = 0;
   // "audio=" followed by the default microphone's name.
   virtual std::string GetDefaultAudioDeviceNameAsString() = 0;
+
+  // Why the engine itself ended the last recording (a full disk, the screen
+  // lost), as one line; "" when it ended as asked.
+  virtual std::string GetRecordingStopReason() = 0;
+  // Rewrites the recordings a crash left unfinished into finished files;
+  // returns the finished files' paths.
+  virtual std::vector<std::string> RecoverUnfinishedRecordings() = 0;
 
   // Recording entry points: each blocks until the recording is over.
   virtual void RecordScreen(const char* outputPath) = 0;

@@ -231,6 +231,31 @@ TEST_F(RecordingControllerTest, AWorkerThatEndsOnItsOwnIsReported) {
   EXPECT_TRUE(Logged(*window, Error, dir_ / "rec/Take.mp4"));
 }
 
+// The engine ended the recording for a cause of its own: its line, which
+// says what was kept, is what the user sees.
+TEST_F(RecordingControllerTest, ARecordingTheEngineEndedShowsTheEnginesReason) {
+  Store("LoggingEnabled", "TRUE");
+  engine_.endsOnItsOwn = true;
+  engine_.stopReason = "Disk full: recording stopped after 00:14; the file keeps what was written: /r/Take.mp4";
+  auto window = Make();
+  Click(StartStop(*window));
+  ASSERT_TRUE(WaitFor([&] { return window->PaneText(1) == QString::fromStdString(engine_.stopReason); }));
+  EXPECT_FALSE(window->IsRecording());
+  ASSERT_FALSE(notifier_.balloons.empty());
+  EXPECT_EQ(notifier_.balloons.back().text, engine_.stopReason);
+  EXPECT_TRUE(Logged(*window, Error, dir_ / "rec/Take.mp4"));
+}
+
+// A recording a crash cut off is finished at the next start, and the user
+// is told where it is.
+TEST_F(RecordingControllerTest, AnUnfinishedRecordingIsRecoveredAtStart) {
+  Store("LoggingEnabled", "TRUE");
+  engine_.recovered = {"/r/Take (recovered).mp4"};
+  auto window = Make();
+  EXPECT_EQ(window->PaneText(1), "Recovered an unfinished recording: /r/Take (recovered).mp4");
+  EXPECT_TRUE(Logged(*window, Info, "/r/Take (recovered).mp4"));
+}
+
 TEST_F(RecordingControllerTest, UnavailableCombinationStartsAndLogsNothing) {
   Store("LoggingEnabled", "TRUE");
   Store("ShowAdvancedOptions", "TRUE");

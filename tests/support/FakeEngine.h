@@ -11,6 +11,7 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "core/RecordingEngine.h"
@@ -31,6 +32,8 @@ class FakeEngine : public orvex::RecordingEngine {
   int startDelayMs = 0;         // time before the inputs are built (the clock is null)
   int finishDelayMs = 0;        // time to finish the file after a stop
   bool endsOnItsOwn = false;    // the recording ends at once, as after a failure
+  std::string stopReason;       // what the engine says of a recording it ended
+  std::vector<std::string> recovered;  // files the next start recovers, once
 
   std::vector<Call> Calls() const {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -97,6 +100,8 @@ class FakeEngine : public orvex::RecordingEngine {
     freed_ += count;
   }
   std::string GetDefaultAudioDeviceNameAsString() override { return defaultAudio; }
+  std::string GetRecordingStopReason() override { return stopReason; }
+  std::vector<std::string> RecoverUnfinishedRecordings() override { return std::exchange(recovered, {}); }
   int freed() const { return freed_; }
 
   void RecordScreen(const char* out) override { Record("qelRecordScreen", {out}); }
