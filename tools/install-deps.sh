@@ -10,7 +10,7 @@ pkgs=(
   pulseaudio libpulse-dev
   xvfb x11-utils xdotool trayer
   libx11-dev libxcb1-dev
-  bc time procps
+  bc time procps util-linux strace
   nginx-light libnginx-mod-rtmp
   libgtest-dev libgmock-dev
 )

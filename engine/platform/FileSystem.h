@@ -29,4 +29,10 @@ bool ProcessRunning(long pid);
 // This process's id.
 long OwnProcessId();
 
+// A descriptor of the file for making its data durable (-1 on failure); the
+// data written through any descriptor of the file reaches the disk.
+int OpenForSync(const std::string& path);
+void SyncData(int descriptor);
+void CloseSync(int descriptor);
+
 }  // namespace capmill::platform

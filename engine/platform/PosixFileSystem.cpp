@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -55,5 +56,15 @@ std::string StateFolder() {
 bool ProcessRunning(long pid) { return pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM); }
 
 long OwnProcessId() { return static_cast<long>(::getpid()); }
+
+int OpenForSync(const std::string& path) { return ::open(path.c_str(), O_RDONLY | O_CLOEXEC); }
+
+void SyncData(int descriptor) {
+  if (descriptor >= 0) ::fdatasync(descriptor);
+}
+
+void CloseSync(int descriptor) {
+  if (descriptor >= 0) ::close(descriptor);
+}
 
 }  // namespace capmill::platform

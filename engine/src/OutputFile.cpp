@@ -6,6 +6,7 @@
 
 #include "platform/FileSystem.h"
 #include "src/EngineState.h"
+#include "src/FragmentSync.h"
 #include "src/HiddenFile.h"
 #include "src/MediaInput.h"
 #include "src/RecordingJournal.h"
@@ -52,6 +53,7 @@ void OutputFile::CloseLocked() {
     if (failure_ == 0) keptBytes_ = std::max<int64_t>(keptBytes_, avio_tell(context_->pb));
     avio_closep(&context_->pb);
   }
+  sync_.reset();  // the last bytes, trailer included, reach the disk
   // Finished, or never worth keeping: nothing to recover.
   journal_.reset();
   if (hasPackets_ && keptBytes_ > 0) {
@@ -83,6 +85,7 @@ bool OutputFile::Open() {
     writingPath_.clear();
     return false;
   }
+  sync_ = std::make_unique<FragmentSync>(writingPath_);
   return true;
 }
 
@@ -134,7 +137,9 @@ std::string OutputFile::CheckAfterWriteLocked(int code) {
   hasPackets_ = true;
   // Every write is flushed: what the muxer has handed over is in the file.
   if (context_->pb) {
-    keptBytes_ = avio_tell(context_->pb);
+    const int64_t written = avio_tell(context_->pb);
+    if (written > keptBytes_ && sync_) sync_->Written();
+    keptBytes_ = written;
     if (keptBytes_ > 0) TakePathLocked();  // with its first fragment
   }
   const auto now = std::chrono::steady_clock::now();

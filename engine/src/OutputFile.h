@@ -26,6 +26,7 @@ extern "C" {
 
 namespace capmill {
 
+class FragmentSync;
 class JournalEntry;
 
 class OutputFile {
@@ -83,6 +84,8 @@ class OutputFile {
   std::chrono::steady_clock::time_point nextSpaceCheck_;  // guarded by lock_
   // Names the file for recovery until it is finished; guarded by lock_.
   std::unique_ptr<JournalEntry> journal_;
+  // Takes each complete fragment to the disk; guarded by lock_.
+  std::unique_ptr<FragmentSync> sync_;
 };
 
 // Below this much free space a recording stops while its file can still be

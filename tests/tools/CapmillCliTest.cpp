@@ -367,3 +367,26 @@ TEST_F(LostSources, ARemovedMicrophoneIsReportedOnceAndTheRecordingGoesOn) {
 }
 
 }  // namespace
+
+namespace {
+
+// Each finished fragment is taken to the disk as the recording goes, not
+// only when the file closes: a power loss costs at most the fragment in flight.
+TEST_F(CapmillCli, FragmentsReachTheDiskAsTheRecordingGoes) {
+  REQUIRE_RECORDING_ENVIRONMENT();
+  if (!HaveProgram("strace")) GTEST_SKIP() << "strace is not installed";
+  const std::string path = dir_ / "synced.mp4", trace = dir_ / "trace.txt";
+  ASSERT_EQ(RunCommand("strace -f -e trace=fdatasync -o " + trace + " " + CAPMILL_CLI_PATH + " record " + path +
+                       " --seconds 4 >/dev/null"),
+            0);
+  const std::string calls = ReadFile(trace);
+  size_t synced = 0;
+  for (size_t at = calls.find("fdatasync("); at != std::string::npos; at = calls.find("fdatasync(", at + 1)) {
+    const size_t result = calls.find_first_not_of(' ', calls.find(')', at) + 1);
+    synced += result != std::string::npos && calls.compare(result, 3, "= 0") == 0;
+  }
+  EXPECT_GE(synced, 6u) << calls;  // two fragments a second, and the end
+  EXPECT_EQ(DecodeErrors(path), "");
+}
+
+}  // namespace
