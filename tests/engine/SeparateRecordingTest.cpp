@@ -72,8 +72,9 @@ class SeparateRecordingTest : public LibraryRecordingSuite {
 TEST_F(SeparateRecordingTest, TheTwoFilesAreCombinedTrackForTrack) {
   const std::string path = dir_ / "talk.mp4";
   Logs logs;
-  ASSERT_TRUE(RecordFor([&] { qelRecordScreenWithAudioSeparate(path.c_str(), mic_.c_str()); }, 5).started);
+  const bool started = RecordFor([&] { qelRecordScreenWithAudioSeparate(path.c_str(), mic_.c_str()); }, 5).started;
   logs.Finish();
+  ASSERT_TRUE(started) << logs.Out() << logs.Err();
   const SeparateFiles files = FilesOf(dir_.path(), "talk");
 
   const ProbedFile video = ProbeFile(files.video), audio = ProbeFile(files.audio), combined = ProbeFile(path);
@@ -163,14 +164,15 @@ TEST_F(SeparateRecordingTest, StreamsCarryWhatTheFilesHold) {
   const std::string one = dir_ / "one.mp4", two = dir_ / "two.mp4", music = Music();
   const std::string url = first.Url("single");
   Logs logs;
-  ASSERT_TRUE(RecordFor([&] { qelRecordAndStreamDesktopOneSeparate(mic_.c_str(), one.c_str(), url.c_str()); }, 5)
-                  .started);
+  bool started =
+      RecordFor([&] { qelRecordAndStreamDesktopOneSeparate(mic_.c_str(), one.c_str(), url.c_str()); }, 5).started;
   const std::string urls[] = {first.Url("a"), second.Url("b")};
   const char* list[] = {urls[0].c_str(), urls[1].c_str()};
-  ASSERT_TRUE(RecordFor([&] {
+  started &= RecordFor([&] {
     qelRecordAndStreamDesktopWithMusicAndPlaybackSeparate(two.c_str(), mic_.c_str(), list, 2, music.c_str(), 50);
-  }, 5).started);
+  }, 5).started;
   logs.Finish();
+  ASSERT_TRUE(started) << logs.Out() << logs.Err();
   EXPECT_NE(logs.Out().find("[DEBUG] qelRecordAndStreamDesktopOneSeparate: Recording and streaming with separate "
                             "files completed\n"),
             std::string::npos);
@@ -200,8 +202,9 @@ TEST_F(SeparateRecordingTest, ASetUpFailureRecordsTheOrdinaryWay) {
   std::ofstream(dir_ / "AudioAndVideo") << "in the way";
   const std::string path = dir_ / "fallback.mp4";
   Logs logs;
-  ASSERT_TRUE(RecordFor([&] { qelRecordScreenWithAudioSeparate(path.c_str(), mic_.c_str()); }, 4).started);
+  const bool started = RecordFor([&] { qelRecordScreenWithAudioSeparate(path.c_str(), mic_.c_str()); }, 4).started;
   logs.Finish();
+  ASSERT_TRUE(started) << logs.Out() << logs.Err();
   EXPECT_NE(logs.Out().find("Error in RecAudioVideoSeparate: "), std::string::npos) << logs.Out();
   EXPECT_NE(logs.Debug().find("Error in RecAudioVideoSeparate: "), std::string::npos);
   const ProbedFile file = ProbeFile(path);
@@ -243,10 +246,11 @@ TEST_F(SeparateRecordingTest, MusicWithoutADecoderRecordsWithoutMusic) {
   const std::string path = dir_ / "nomusic.mp4", music = dir_ / "undecodable.wav";
   WriteUndecodableWav(music);
   Logs logs;
-  ASSERT_TRUE(RecordFor([&] {
+  const bool started = RecordFor([&] {
     qelRecordScreenWithAudioAndMusicSeparate(path.c_str(), mic_.c_str(), music.c_str(), 50);
-  }, 3).started);
+  }, 3).started;
   logs.Finish();
+  ASSERT_TRUE(started) << logs.Out() << logs.Err();
   const size_t missing = logs.Out().find("ERROR: Music codec context is NULL!\n");
   ASSERT_NE(missing, std::string::npos) << logs.Out();
   EXPECT_NE(logs.Out().find("Experimental separate recording: video=", missing), std::string::npos);
