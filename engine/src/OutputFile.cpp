@@ -110,6 +110,7 @@ int OutputFile::WriteHeader(AVDictionary** options) {
 int OutputFile::WritePacket(AVPacket* packet) {
   int code;
   std::string stopCause;
+  bool lookAtSpace = false;
   {
     std::lock_guard<std::mutex> hold(lock_);
     if (failure_ < 0) {
@@ -122,8 +123,18 @@ int OutputFile::WritePacket(AVPacket* packet) {
     }
     code = av_interleaved_write_frame(context_, packet);
     stopCause = CheckAfterWriteLocked(code);
+    if (code >= 0 && stopCause.empty()) {
+      const auto now = std::chrono::steady_clock::now();
+      lookAtSpace = now >= nextSpaceCheck_;
+      if (lookAtSpace) nextSpaceCheck_ = now + kSpaceCheckInterval;
+    }
   }
-  // Reported outside the file's lock: the engine's is taken there.
+  // The file system is asked, and the stop reported, outside the file's
+  // lock: the other writers of the file do not wait for either.
+  if (lookAtSpace) {
+    const std::optional<uint64_t> free = platform::FreeBytesAt(folder_);
+    if (free && *free < kLowDiskSpaceBytes) stopCause = "Low disk space";
+  }
   if (!stopCause.empty()) StopRecordingFor(stopCause, path_);
   return code;
 }
@@ -142,11 +153,7 @@ std::string OutputFile::CheckAfterWriteLocked(int code) {
     keptBytes_ = written;
     if (keptBytes_ > 0) TakePathLocked();  // with its first fragment
   }
-  const auto now = std::chrono::steady_clock::now();
-  if (now < nextSpaceCheck_) return "";
-  nextSpaceCheck_ = now + kSpaceCheckInterval;
-  const std::optional<uint64_t> free = platform::FreeBytesAt(folder_);
-  return free && *free < kLowDiskSpaceBytes ? "Low disk space" : "";
+  return "";
 }
 
 void OutputFile::SetStartTimeOnce(int trackIndex, int64_t startTime) {

@@ -64,8 +64,8 @@ class OutputFile {
  private:
   OutputFile(AVFormatContext* context, std::string path);
   void CloseLocked();
-  // After a written packet: what the file holds for sure, and the free space
-  // every few seconds. Returns the cause of a stop, or "".
+  // After a written packet: what the file holds for sure. Returns the cause
+  // of a stop (a write refused for good), or "".
   std::string CheckAfterWriteLocked(int code);
   // The recording has something: the file takes its path.
   void TakePathLocked();
