@@ -10,7 +10,7 @@ pkgs=(
   pulseaudio libpulse-dev
   xvfb x11-utils xdotool trayer
   libx11-dev libxcb1-dev
-  bc time procps util-linux strace
+  bc time procps util-linux strace dbus-daemon
   nginx-light libnginx-mod-rtmp
   libgtest-dev libgmock-dev
 )
