@@ -35,7 +35,11 @@ QString Q(const std::string& text) { return QString::fromStdString(text); }
 }  // namespace
 
 CMainDlg::CMainDlg(MainWindowServices services, QWidget* parent)
-    : QMainWindow(parent), services_(std::move(services)), settings_(services_.store), eventLog_(services_.store) {
+    : QMainWindow(parent),
+      services_(std::move(services)),
+      settings_(services_.store),
+      eventLog_(services_.store),
+      sleepPrevention_(KeepAwakeOf(services_)) {
   // The window hides to the tray: closing a message box while it is hidden
   // must not end the program.
   QApplication::setQuitOnLastWindowClosed(false);
@@ -51,6 +55,9 @@ CMainDlg::CMainDlg(MainWindowServices services, QWidget* parent)
 }
 
 CMainDlg::~CMainDlg() {
+  // The monitor asks the controller whether a recording runs: it goes first.
+  monitor_.reset();
+  sleepPrevention_.Release();
   controller_.reset();
   if (hotkeys_) hotkeys_->Unregister();
 }
@@ -88,6 +95,7 @@ void CMainDlg::OnInitDialog() {
   for (const char* format : kDateFormats) dateFormats->addItem(format);
 
   LoadStartupSettings();
+  LoadSchedules();
   UpdateDateControls();
 
   ControlAs<CCustomColorButton>(IDC_CLOSE)->SetColors(QColor(0, 73, 141), QColor(0, 0, 128), QColor(10, 124, 235),

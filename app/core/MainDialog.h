@@ -4,8 +4,11 @@
 #pragma once
 
 #include <QMainWindow>
+#include <atomic>
+#include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,6 +18,8 @@
 #include "core/Settings.h"
 #include "platform/Notifier.h"
 #include "features/EventLog.h"
+#include "features/ScheduleMonitor.h"
+#include "features/SleepPrevention.h"
 
 class QAction;
 class QComboBox;
@@ -32,6 +37,7 @@ namespace orvex {
 class CameraControls;
 class DesktopLauncher;
 class GlobalHotkeys;
+class KeepAwake;
 class Notifier;
 class SingleInstance;
 class RecordingEngine;
@@ -50,7 +56,10 @@ struct MainWindowServices {
   Notifier* notifier;           // balloons; nothing: the window's own tray icon
   SingleInstance* instance;     // released before a new instance starts; may be nothing
   std::string programPath;      // started again by a restart or the factory reset
-  std::vector<std::string> arguments;  // the command line, without the program
+  std::vector<std::string> arguments = {};  // the command line, without the program
+  KeepAwake* keepAwake = nullptr;      // nothing: every keep-awake request is refused
+  int schedulePeriodMs = 30000;        // between two passes of the schedule
+  std::function<LocalClockReading()> localClock = nullptr;  // nothing: the local wall clock
 };
 }  // namespace orvex
 
@@ -113,6 +122,19 @@ class CMainDlg : public QMainWindow, private orvex::RecordingHost {
     activeScheduleIndex_ = activeScheduleIndex;
     doNotStreamScheduled_ = doNotStreamScheduled;
   }
+  // The schedule: the list from the store, its monitor and the keep-awake hold.
+  void LoadSchedules();
+  void StartScheduleMonitor();
+  void StopScheduleMonitor();
+  // Safe from the monitor thread. The status goes to the entry's own store number.
+  void SetScheduleStatus(int index, const std::string& status, const std::string& path);
+  void UpdateSleepPrevention();
+  void OnScheduleRecording();
+  int activeScheduleIndex() const { return activeScheduleIndex_; }
+  bool doNotStreamScheduled() const { return doNotStreamScheduled_; }
+  std::vector<orvex::ScheduledRecording> schedules() const;
+  bool scheduleMonitorRunning() const { return monitor_ != nullptr; }
+  bool sleepPrevented() const { return sleepPrevention_.prevented(); }
   void UpdateMusicControls(bool keepMusicText);
   void UpdateSystemStats() override;
   void ReloadLoggingSwitch();
@@ -162,6 +184,18 @@ class CMainDlg : public QMainWindow, private orvex::RecordingHost {
   void PaintStartStopButton(bool recording);
   void SetStatusPane(int pane, const std::string& text) override { SetPaneText(pane, QString::fromStdString(text)); }
   void ApplyRecordingDefaults(const orvex::RecordingDefaults& defaults) override { defaults_ = defaults; }
+  bool BookScheduledStop(const std::string& path) override;
+  // One pass of the monitor, on its thread.
+  void RunSchedulePass();
+  // The monitor's decisions, re-checked on the user-interface thread: the
+  // recording may have ended or started since they were taken.
+  void OnScheduledStart(int index, const std::string& statusBefore);
+  void OnScheduledStop();
+  void SetScheduleStatusLocked(int index, const std::string& status, const std::string& path);
+  orvex::LocalClockReading Now() const {
+    return services_.localClock ? services_.localClock() : orvex::ReadLocalClock();
+  }
+  static orvex::KeepAwake& KeepAwakeOf(const orvex::MainWindowServices& services);
   void RestartApplication() override;
   orvex::Notifier& notifier();
   // Gives up what a new instance needs: hotkeys, tray icon, the lock.
@@ -213,8 +247,16 @@ class CMainDlg : public QMainWindow, private orvex::RecordingHost {
   orvex::CloudSettings cloud_;
   bool dateFolderFlag_ = false;
   bool startWithWindows_ = false;
-  int activeScheduleIndex_ = -1;
-  bool doNotStreamScheduled_ = false;
+  // Read by the monitor thread, the workers and the Start/Stop command.
+  std::atomic<int> activeScheduleIndex_{-1};
+  std::atomic<bool> doNotStreamScheduled_{false};
+  // Guards the list and the started windows for a whole pass.
+  mutable std::mutex scheduleLock_;
+  std::vector<orvex::ScheduledRecording> schedules_;
+  bool schedulingEnabled_ = false;
+  orvex::StartedWindows startedWindows_;
+  orvex::SleepPrevention sleepPrevention_;
+  std::unique_ptr<orvex::ScheduleMonitor> monitor_;
   bool closingForGood_ = false;
 
   std::map<int, QWidget*> controls_;

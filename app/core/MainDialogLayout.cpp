@@ -241,7 +241,8 @@ void CMainDlg::BuildMenus() {
 
   setupMenu_ = menuBar()->addMenu("&Setup");
   item(setupMenu_, ID_SHOW_CAMERA, "Show &Camera", false);
-  item(setupMenu_, ID_SCHEDULE, "Schedule Recording", false);
+  connect(item(setupMenu_, ID_SCHEDULE, "Schedule Recording", true), &QAction::triggered, this,
+          &CMainDlg::OnScheduleRecording);
   item(setupMenu_, ID_BRAND_SETTINGS, "Brand Settings", false);
   item(setupMenu_, ID_DEFAULT_SETTINGS, "Default Settings", false);
   setupMenu_->addSeparator();

@@ -8,6 +8,7 @@
 #include "core/MainDialog.h"
 #include "platform/CameraControls.h"
 #include "platform/DesktopLauncher.h"
+#include "platform/KeepAwake.h"
 #include "platform/RegistryStore.h"
 #include "platform/SystemTimes.h"
 #include "platform/SingleInstance.h"
@@ -23,10 +24,12 @@ struct RealServices {
   ProcSystemTimes systemTimes;
   V4l2CameraControls cameras;
   SingleInstance instance;
+  LogindKeepAwake keepAwake;
 
   // Balloons go to the window's own tray icon.
   MainWindowServices ForWindow(const std::string& programPath, std::vector<std::string> arguments = {}) {
-    return {store, prompts, launcher, engine, systemTimes, cameras, nullptr, &instance, programPath, std::move(arguments)};
+    return {store,    prompts, launcher, engine, systemTimes, cameras, nullptr, &instance, programPath, std::move(arguments),
+            &keepAwake};
   }
 };
 

@@ -73,7 +73,10 @@ RecordingController::~RecordingController() {
   if (current_) current_->wait();
 }
 
-bool RecordingController::IsRecording() const { return pending_ || (current_ && !current_->isFinished()); }
+bool RecordingController::IsRecording() const {
+  std::lock_guard<std::mutex> guard(stateLock_);
+  return pending_ || (current_ && !current_->isFinished());
+}
 
 bool RecordingController::AnyWorkerAlive() const {
   if (current_ && !current_->isFinished()) return true;
@@ -137,8 +140,12 @@ void RecordingController::BeginRecording() {
   }
   // The engine runs one recording at a time: a start while the previous file
   // is being finished waits for it, without blocking the window.
-  if (AnyWorkerAlive()) pending_ = job;
-  else StartWorker(job);
+  if (AnyWorkerAlive()) {
+    std::lock_guard<std::mutex> guard(stateLock_);
+    pending_ = job;
+  } else {
+    StartWorker(job);
+  }
 
   host_.SaveMainSettings();
   if (options.playback && options.musicEnabled && !options.musicPath.empty())
@@ -150,8 +157,11 @@ void RecordingController::BeginRecording() {
 }
 
 void RecordingController::StartWorker(std::shared_ptr<Job> job) {
-  current_ = new Worker(std::move(job), [this](const Job& running) { RunJob(running); }, this);
-  Worker* worker = current_;
+  auto* worker = new Worker(std::move(job), [this](const Job& running) { RunJob(running); }, this);
+  {
+    std::lock_guard<std::mutex> guard(stateLock_);
+    current_ = worker;
+  }
   connect(worker, &QThread::finished, this, [this, worker] { OnWorkerFinished(worker); }, Qt::QueuedConnection);
   worker->start(QThread::TimeCriticalPriority);
   watch_->start();
@@ -195,11 +205,12 @@ void RecordingController::StopRecording() {
     // The worker is kept until its file is finished; the watch re-sends the
     // stop should it have come before the engine built its inputs.
     if (current_) stopping_.push_back(current_);
+    std::lock_guard<std::mutex> guard(stateLock_);
     current_ = nullptr;
     pending_.reset();
   }
   recordedThisSession_ = true;
-  host_.LogEvent(RecordingStopped, "Recording stopped", path);
+  if (!host_.BookScheduledStop(path)) host_.LogEvent(RecordingStopped, "Recording stopped", path);
   if (!path.empty()) DebugOutput(Printf("Saving file path to registry: %s\n", path.c_str()));
   else DebugOutput("Warning: strOutputFile is empty, not saving to registry\n");
   if (host_.PlaybackTicked()) host_.LogEvent(BackgroundMusicStopped, "Background music stopped", "");
@@ -252,13 +263,20 @@ void RecordingController::OnWorkerFinished(Worker* worker) {
     host_.LogEvent(Error, said, call.outputPath);
   }
   std::erase(stopping_, worker);
-  if (current_ == worker) current_ = nullptr;
+  if (current_ == worker) {
+    std::lock_guard<std::mutex> guard(stateLock_);
+    current_ = nullptr;
+  }
   worker->deleteLater();
   if (call.usesTestUrl) host_.SetStatusPane(1, kTestUrlWarning);
   emit RecordingFinished(QString::fromStdString(call.outputPath));
   if (pending_ && !AnyWorkerAlive()) {
-    std::shared_ptr<Job> next = std::move(pending_);
-    pending_.reset();
+    std::shared_ptr<Job> next;
+    {
+      std::lock_guard<std::mutex> guard(stateLock_);
+      next = std::move(pending_);
+      pending_.reset();
+    }
     StartWorker(std::move(next));
   }
 }

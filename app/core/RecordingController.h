@@ -8,6 +8,7 @@
 #include <QThread>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -50,6 +51,9 @@ class RecordingHost {
   // Thread safe: workers log their start event through it.
   virtual void LogEvent(EventType type, const std::string& description, const std::string& details) = 0;
   virtual void ApplyRecordingDefaults(const RecordingDefaults& defaults) = 0;
+  // A stop of the schedule's own recording: books the file to its entry and
+  // logs the scheduled stop. False when no scheduled recording runs.
+  virtual bool BookScheduledStop(const std::string& path) = 0;
   // Starts the program anew to record there, and closes this instance.
   virtual void RestartApplication() = 0;
 };
@@ -66,7 +70,8 @@ class RecordingController : public QObject {
   void BeginRecording();
   void StopRecording();
   void TogglePause();
-  // A recording runs, or waits for the previous file to be finished.
+  // A recording runs, or waits for the previous file to be finished. Safe
+  // from any thread.
   bool IsRecording() const;
   // Stops nothing; waits (events still flow) until every worker has ended.
   bool WaitForWorkers(int timeoutMs);
@@ -99,6 +104,9 @@ class RecordingController : public QObject {
   RecordingEngine& engine_;
   RegistryStore& store_;
   Notifier& notifier_;
+  // Guards current_ and pending_ for IsRecording on other threads; changed
+  // only on the user-interface thread.
+  mutable std::mutex stateLock_;
   Worker* current_ = nullptr;        // the running recording's worker
   std::vector<Worker*> stopping_;     // stopped, still finishing their file
   std::shared_ptr<Job> pending_;      // waits for the stopping workers
