@@ -2,6 +2,7 @@
 # Takes a picture of a window on a private virtual desktop, with sample data:
 #   tools/screenshot-dialog.sh streaming-servers OUT.png   (three servers)
 #   tools/screenshot-dialog.sh event-log-viewer OUT.png
+#   tools/screenshot-dialog.sh schedule-recording OUT.png (three entries)
 #   tools/screenshot-dialog.sh main-window OUT.png         (advanced options shown)
 #   tools/screenshot-dialog.sh main-window-basic OUT.png   (advanced options hidden)
 # The main window lists the microphones of a private virtual PulseAudio server.
@@ -24,6 +25,35 @@ OrvexLite registry 1
 "Server2"="Local test|rtmp://127.0.0.1:1935/live|test|1"
 STORE
 case "$which" in
+  schedule-recording)
+    mkdir -p "$config/Videos"
+    echo sample >"$config/Videos/Standup 2026-12-01.mp4"
+    cat >>"$config/OrvexLite/registry.txt" <<STORE
+
+[SOFTWARE\\\\OrvexLite]
+"EnableScheduledRecording"="TRUE"
+"DoNotStreamWithScheduledRecording"="TRUE"
+"ScheduledRecordingCount"="3"
+"ScheduledRecording0_Date"="Dec-01-2026"
+"ScheduledRecording0_FromTime"="09:00 AM"
+"ScheduledRecording0_ToTime"="09:15 AM"
+"ScheduledRecording0_Enabled"="TRUE"
+"ScheduledRecording0_Status"="Completed"
+"ScheduledRecording0_FilePath"="$config/Videos/Standup 2026-12-01.mp4"
+"ScheduledRecording1_Date"="Dec-24-2026"
+"ScheduledRecording1_FromTime"="07:30 PM"
+"ScheduledRecording1_ToTime"="09:00 PM"
+"ScheduledRecording1_Enabled"="TRUE"
+"ScheduledRecording1_Status"="Not Started"
+"ScheduledRecording1_FilePath"=""
+"ScheduledRecording2_Date"="Jan-05-2027"
+"ScheduledRecording2_FromTime"="12:00 PM"
+"ScheduledRecording2_ToTime"="01:00 PM"
+"ScheduledRecording2_Enabled"="FALSE"
+"ScheduledRecording2_Status"="Not Started"
+"ScheduledRecording2_FilePath"=""
+STORE
+    ;;
   main-window|main-window-basic)
     start_virtual_microphone
     advanced=TRUE; [ "$which" = main-window-basic ] && advanced=FALSE

@@ -28,7 +28,8 @@ namespace {
 using Icon = UserPrompts::Icon;
 
 enum Column { kDate, kFrom, kTo, kEnabled, kStatus, kFile, kColumns };
-constexpr int kColumnWidths[kColumns] = {100, 90, 90, 70, 100, 600};
+// The date column also holds the row's check box: wide enough for both.
+constexpr int kColumnWidths[kColumns] = {120, 90, 90, 70, 100, 600};
 constexpr char kNoSelection[] = "No Selection";
 constexpr char kInvalidTime[] = "Invalid Time";
 constexpr char kFallbackTime[] = "08:00 AM";

@@ -9,6 +9,8 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTime>
+#include <cstdio>
 #include <filesystem>
 
 #include "FakePrompts.h"
@@ -22,6 +24,8 @@
 #include "core/MainDialog.h"
 #include "core/Settings.h"
 #include "core/StreamingServers.h"
+#include "features/ScheduledRecording.h"
+#include "platform/DebugChannel.h"
 #include "platform/RegistryStore.h"
 
 using namespace orvex;
@@ -31,6 +35,7 @@ namespace {
 
 constexpr int kWidth = 640, kHeight = 480;
 constexpr int64_t kFrameInterval90k = 9000;  // 10 fps in the file's 1/90000 time base
+const std::string kDebugLog = "/tmp/orvex-end-to-end-test-" + std::to_string(::getpid()) + ".log";
 
 class RecordingEndToEndTest : public ::testing::Test {
  protected:
@@ -45,9 +50,11 @@ class RecordingEndToEndTest : public ::testing::Test {
     std::filesystem::create_directories(dir_ / "rec");
   }
   void Store(const std::string& name, const std::string& value) { store_.WriteValue(kRootKey, name, value); }
-  std::unique_ptr<CMainDlg> Make() {
-    auto window = std::make_unique<CMainDlg>(
-        MainWindowServices{store_, prompts_, launcher_, engine_, times_, cameras_, &notifier_, nullptr, "/opt/orvex/OrvexLite"});
+  std::unique_ptr<CMainDlg> Make(int schedulePeriodMs = 30000) {
+    MainWindowServices services{store_, prompts_, launcher_, engine_, times_, cameras_, &notifier_, nullptr,
+                                "/opt/orvex/OrvexLite"};
+    services.schedulePeriodMs = schedulePeriodMs;
+    auto window = std::make_unique<CMainDlg>(services);
     window->show();
     EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
     return window;
@@ -299,10 +306,67 @@ TEST_F(RecordingEndToEndTest, UnwritableFolderComesBackToReady) {
   ASSERT_FALSE(notifier_.balloons.empty());
 }
 
+// The schedule with the real clock: a window from the next minute to the one
+// after, with streaming on and "Do not stream with scheduled recording" ticked.
+TEST_F(RecordingEndToEndTest, AScheduledMinuteRecordsWithoutStreaming) {
+  if (const std::string why = MissingRtmpTools(); !why.empty()) GTEST_SKIP() << why;
+  RtmpServer server;
+  ASSERT_TRUE(server.ok());
+  Store("EnableVideoStreaming", "TRUE");
+  WriteStreamingServers(store_, {{"Main", "rtmp://127.0.0.1:" + std::to_string(server.port()) + "/live", "sched", 1}});
+  auto window = Make(1000);
+  QSignalSpy finished(&window->controller(), &RecordingController::RecordingFinished);
+  // A window never crosses midnight; a start too close to the next minute takes the one after.
+  QTime now = QTime::currentTime();
+  if (now >= QTime(23, 57)) {
+    QTest::qWait(now.msecsTo(QTime(23, 59, 59, 999)) + 5000);
+    now = QTime::currentTime();
+  }
+  const QTime from = QTime(now.hour(), now.minute()).addSecs(now.second() >= 55 ? 120 : 60);
+  const QTime to = from.addSecs(60);
+  const auto text = [](QTime time) {
+    const int hour12 = time.hour() % 12 == 0 ? 12 : time.hour() % 12;
+    return FormatScheduleTime(std::to_string(hour12), Printf("%02d", time.minute()), time.hour() < 12 ? "AM" : "PM");
+  };
+  const QDate today = QDate::currentDate();
+  Store("EnableScheduledRecording", "TRUE");
+  Store("DoNotStreamWithScheduledRecording", "TRUE");
+  Store("ScheduledRecordingCount", "1");
+  Store("ScheduledRecording0_Date", FormatScheduleDate({today.year(), today.month(), today.day()}));
+  Store("ScheduledRecording0_FromTime", text(from));
+  Store("ScheduledRecording0_ToTime", text(to));
+  window->LoadSchedules();
+  ASSERT_TRUE(window->scheduleMonitorRunning());
+
+  ASSERT_TRUE(QTest::qWaitFor([&] { return finished.count() >= 1; }, 190000));
+  const std::string path = finished[0][0].toString().toStdString();
+  EXPECT_EQ(path, dir_ / "rec/Take.mp4");
+  const ProbedFile file = ProbeFile(path);
+  ASSERT_TRUE(file.ok);
+  ASSERT_NE(file.Video(), nullptr);
+  ASSERT_NE(file.Audio(), nullptr);
+  EXPECT_GE(file.Video()->DurationSeconds(), 55);
+  EXPECT_LE(file.Video()->DurationSeconds(), 65);
+  EXPECT_EQ(DecodeErrors(path), "");
+  EXPECT_GT(ToneShare(DecodeAudio(path), 440), 0.8);
+  // Nothing reached the server.
+  const std::filesystem::path records = std::filesystem::path(server.RecordedFile("sched")).parent_path();
+  EXPECT_TRUE(std::filesystem::is_empty(records));
+  EXPECT_NE(ReadFile(kDebugLog).find("Streaming disabled: Scheduled recording is active and 'Do not stream with "
+                                     "scheduled recording' is enabled\n"),
+            std::string::npos);
+  EXPECT_EQ(store_.ReadValue(kRootKey, "ScheduledRecording0_Status"), "Completed");
+  EXPECT_EQ(store_.ReadValue(kRootKey, "ScheduledRecording0_FilePath"), path);
+  EXPECT_TRUE(Logged(*window, ScheduleRecordingStarted, path));
+  EXPECT_TRUE(Logged(*window, ScheduleRecordingStopped, path));
+  EXPECT_EQ(window->activeScheduleIndex(), -1);
+}
+
 }  // namespace
 
 // The display and the microphone must exist before the application connects.
 int main(int argc, char** argv) {
+  ::setenv("ORVEX_DEBUG_LOG", kDebugLog.c_str(), 1);
   ::testing::InitGoogleTest(&argc, argv);
   RecordingEnvironment::Start(kWidth, kHeight);
   int result = 0;
@@ -314,5 +378,6 @@ int main(int argc, char** argv) {
     result = RUN_ALL_TESTS();
   }
   RecordingEnvironment::Stop();
+  std::remove(kDebugLog.c_str());
   return result;
 }

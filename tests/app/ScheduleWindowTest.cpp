@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QDialogButtonBox>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTimer>
@@ -21,6 +22,11 @@ using namespace testsupport;
 namespace {
 
 constexpr ScheduleDate kToday{2026, 3, 14};
+
+// The user presses OK.
+void PressOk(CScheduleRecordingDlg& dialog) {
+  Click(dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok));
+}
 
 int CountOf(const std::string& text, const std::string& part) {
   int count = 0;
@@ -147,7 +153,7 @@ TEST_F(ScheduleWindowTest, TenOksLeaveOneMonitorWithSchedulingOnAndNoneWithItOff
   Store("EnableScheduledRecording", "TRUE");
   auto window = MakeScheduled();
   for (int i = 0; i < 10; ++i) {
-    WhenDialogShows([](CScheduleRecordingDlg& dialog) { dialog.OnOk(); });
+    WhenDialogShows([](CScheduleRecordingDlg& dialog) { PressOk(dialog); });
     window->OnScheduleRecording();
   }
   EXPECT_TRUE(window->scheduleMonitorRunning());
@@ -158,8 +164,8 @@ TEST_F(ScheduleWindowTest, TenOksLeaveOneMonitorWithSchedulingOnAndNoneWithItOff
   EXPECT_EQ(CountOf(debug, "Schedule monitoring thread exited\n"), 10);
 
   WhenDialogShows([](CScheduleRecordingDlg& dialog) {
-    dialog.enableBox()->setChecked(false);
-    dialog.OnOk();
+    Click(dialog.enableBox());
+    PressOk(dialog);
   });
   window->OnScheduleRecording();
   EXPECT_FALSE(window->scheduleMonitorRunning());
@@ -169,6 +175,7 @@ TEST_F(ScheduleWindowTest, TenOksLeaveOneMonitorWithSchedulingOnAndNoneWithItOff
 }
 
 TEST_F(ScheduleWindowTest, AStatusWrittenWhileTheDialogIsOpenSurvivesItsOkAndTheActiveEntryFollows) {
+  Store("EnableScheduledRecording", "TRUE");  // the list's buttons work only then
   Store("ScheduledRecordingCount", "3");
   StoreEntry(0, "10:00 AM", "10:05 AM");
   StoreEntry(2, "11:00 AM", "11:30 AM");
@@ -177,8 +184,8 @@ TEST_F(ScheduleWindowTest, AStatusWrittenWhileTheDialogIsOpenSurvivesItsOkAndThe
   WhenDialogShows([&](CScheduleRecordingDlg& dialog) {
     window->SetScheduleStatus(1, "Recording", "");  // as the monitor would, meanwhile
     dialog.list()->selectRow(0);
-    dialog.OnRemove();
-    dialog.OnOk();
+    Click(dialog.button("Remove"));
+    PressOk(dialog);
   });
   window->OnScheduleRecording();
   EXPECT_EQ(Stored("ScheduledRecordingCount"), "1");
@@ -190,8 +197,8 @@ TEST_F(ScheduleWindowTest, AStatusWrittenWhileTheDialogIsOpenSurvivesItsOkAndThe
 
   WhenDialogShows([&](CScheduleRecordingDlg& dialog) {
     dialog.list()->selectRow(0);
-    dialog.OnRemove();
-    dialog.OnOk();
+    Click(dialog.button("Remove"));
+    PressOk(dialog);
   });
   window->OnScheduleRecording();
   EXPECT_EQ(window->activeScheduleIndex(), -1);  // its entry is gone
@@ -252,7 +259,7 @@ TEST_F(ScheduleDialogTest, AddValidatesTheWindowAndOkStoresIt) {
   Click(dialog->button("Remove"));
   EXPECT_EQ(prompts_.LastText(), "Please select a schedule to remove.");
   Click(dialog->doNotStreamBox());
-  dialog->OnOk();
+  PressOk(*dialog);
   EXPECT_EQ(Stored("EnableScheduledRecording"), "TRUE");
   EXPECT_EQ(Stored("DoNotStreamWithScheduledRecording"), "TRUE");
   EXPECT_EQ(Stored("ScheduledRecordingCount"), "1");
@@ -289,7 +296,7 @@ TEST_F(ScheduleDialogTest, SelectingARowShowsItAndEditKeepsItsStatusAndBox) {
   ClickRow(*dialog, 1);
   dialog->list()->item(1, 0)->setCheckState(Qt::Unchecked);
   EXPECT_EQ(dialog->list()->item(1, 3)->text(), "No");
-  dialog->OnOk();
+  PressOk(*dialog);
   EXPECT_EQ(Stored("ScheduledRecording0_FromTime"), "02:15 PM");
   EXPECT_EQ(Stored("ScheduledRecording0_Status"), "Completed");
   EXPECT_EQ(Stored("ScheduledRecording1_Enabled"), "FALSE");
