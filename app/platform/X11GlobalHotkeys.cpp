@@ -67,12 +67,12 @@ class X11GlobalHotkeys : public GlobalHotkeys, public QAbstractNativeEventFilter
     auto* key = reinterpret_cast<xcb_key_press_event_t*>(event);
     const auto found = codes_.find(key->detail);
     if (found == codes_.end() || key->root != root_) return false;
-    if (kind == XCB_KEY_RELEASE) {
-      held_.erase(key->detail);
-      return true;
-    }
+    // Only the grabbed combinations are ours: the same letters typed into the
+    // program's own windows, alone or with other modifiers, belong to them.
+    if (kind == XCB_KEY_RELEASE) return held_.erase(key->detail) > 0;
+    if ((key->state & kCtrlAlt) != kCtrlAlt) return false;
     // Lock bits do not matter; a repeat of a held key is not a new press.
-    if ((key->state & kCtrlAlt) != kCtrlAlt || !held_.insert(key->detail).second) return true;
+    if (!held_.insert(key->detail).second) return true;
     if (onPress_) onPress_(found->second);
     return true;
   }

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QMenu>
+#include <QLineEdit>
 #include <QSignalSpy>
 #include <QSystemTrayIcon>
 #include <QTest>
@@ -252,6 +253,21 @@ TEST_F(TrayAndHotkeysTest, HotkeysRecordPauseResumeAndStop) {
   EXPECT_EQ(DecodeErrors(path), "");
   EXPECT_TRUE(Logged(*window, RecordingStarted));
   EXPECT_TRUE(Logged(*window, RecordingStopped));
+}
+
+TEST_F(TrayAndHotkeysTest, TheHotkeysLettersTypedIntoTheWindowReachIt) {
+  FakeEngine engine;
+  auto window = Make(engine, &notifier_);
+  ASSERT_EQ(window->hotkeys()->registered().size(), 4u);
+  auto* name = window->ControlAs<QLineEdit>(IDC_FILE_NAME);
+  name->clear();
+  RunCommand("xdotool windowfocus --sync " + std::to_string(window->winId()));
+  name->setFocus();
+  QTest::qWait(200);
+  Xdotool("type --delay 20 'Press record'");
+  Xdotool("key ctrl+s");  // Control without Alt: not a hotkey either
+  EXPECT_TRUE(QTest::qWaitFor([&] { return name->text() == "Press record"; }, 3000)) << name->text().toStdString();
+  EXPECT_FALSE(engine.Running());
 }
 
 TEST_F(TrayAndHotkeysTest, HotkeysWithNumLockHeldKeysAndAKeyTakenByAnother) {
