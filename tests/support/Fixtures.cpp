@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -59,11 +60,19 @@ VirtualDesktop::VirtualDesktop(int width, int height, bool movingContent) {
   }
   if (!ok_) return;
   ::setenv("DISPLAY", display_.c_str(), 1);
-  if (movingContent) {
+  // Started again once if its window does not show: a still desktop would
+  // pass for moving content and mislead every measurement made on it.
+  for (int attempt = 0; movingContent && attempt < 2; ++attempt) {
     content_ = ChildProcess({ORVEX_MOVING_DESKTOP}, {"DISPLAY=" + display_});
     // Wait until its window is mapped, so the first frames already move.
-    WaitUntil([this] { return RunCommand("DISPLAY=" + display_ + " xdotool search --onlyvisible --name . >/dev/null") == 0; },
-              kStartTimeout);
+    const bool shown = WaitUntil(
+        [this] { return RunCommand("DISPLAY=" + display_ + " xdotool search --onlyvisible --name . >/dev/null") == 0; },
+        kStartTimeout);
+    if (shown && content_.Running()) break;
+    std::fprintf(stderr, "VirtualDesktop: the moving content did not show on %s (attempt %d)\n", display_.c_str(),
+                 attempt + 1);
+    content_.Stop();
+    if (attempt == 1) ok_ = false;
   }
 }
 
