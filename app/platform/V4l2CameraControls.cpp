@@ -1,15 +1,12 @@
-#include <dirent.h>
 #include <fcntl.h>
 #include <linux/videodev2.h>
-#include <strings.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
-#include <cstring>
 
 #include "platform/CameraControls.h"
+#include "platform/CameraNodes.h"
 
 namespace orvex {
 namespace {
@@ -27,26 +24,6 @@ class Node {
  private:
   int fd_;
 };
-
-std::vector<std::string> VideoNodes() {
-  std::vector<std::string> nodes;
-  DIR* dir = ::opendir("/dev");
-  if (!dir) return nodes;
-  while (const dirent* entry = ::readdir(dir))
-    if (std::strncmp(entry->d_name, "video", 5) == 0) nodes.push_back(std::string("/dev/") + entry->d_name);
-  ::closedir(dir);
-  std::sort(nodes.begin(), nodes.end());
-  return nodes;
-}
-
-std::optional<std::string> CaptureCardName(const std::string& node) {
-  Node device(node, O_RDONLY);
-  v4l2_capability caps{};
-  if (device.fd() < 0 || ::ioctl(device.fd(), VIDIOC_QUERYCAP, &caps) != 0) return std::nullopt;
-  const uint32_t effective = (caps.capabilities & V4L2_CAP_DEVICE_CAPS) ? caps.device_caps : caps.capabilities;
-  if (!(effective & V4L2_CAP_VIDEO_CAPTURE)) return std::nullopt;
-  return std::string(reinterpret_cast<const char*>(caps.card));
-}
 
 CameraControl::Kind KindOf(uint32_t type) {
   if (type == V4L2_CTRL_TYPE_BOOLEAN) return CameraControl::Kind::Boolean;
@@ -74,13 +51,7 @@ void ReadMenuItems(int fd, const v4l2_queryctrl& query, CameraControl& control) 
 
 }  // namespace
 
-std::optional<std::string> V4l2CameraControls::FindCamera(const std::string& name) {
-  for (const std::string& node : VideoNodes()) {
-    const auto card = CaptureCardName(node);
-    if (card && strcasecmp(card->c_str(), name.c_str()) == 0) return node;
-  }
-  return std::nullopt;
-}
+std::optional<std::string> V4l2CameraControls::FindCamera(const std::string& name) { return FindCameraNode(name); }
 
 CameraControlList V4l2CameraControls::ReadControls(const std::string& device) {
   CameraControlList list;

@@ -23,6 +23,7 @@ AudioSourceList QueryAudioSources();
 struct CameraList {
   bool reachable = false;   // false when the camera nodes could not be looked at
   std::vector<std::string> names;
+  std::vector<std::string> nodes;  // the device node of each name ("/dev/video0")
 };
 
 // Lists the video capture nodes and their card names.

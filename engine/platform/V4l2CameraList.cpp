@@ -1,4 +1,5 @@
-// Video capture nodes: /dev/video* that can capture video.
+// Video capture nodes: /dev/video* that can capture video. The application
+// builds this file too, to find a camera's node by its name.
 #include <dirent.h>
 #include <fcntl.h>
 #include <linux/videodev2.h>
@@ -29,7 +30,10 @@ CameraList QueryCameras() {
     v4l2_capability caps{};
     if (::ioctl(fd, VIDIOC_QUERYCAP, &caps) == 0) {
       const uint32_t effective = (caps.capabilities & V4L2_CAP_DEVICE_CAPS) ? caps.device_caps : caps.capabilities;
-      if (effective & V4L2_CAP_VIDEO_CAPTURE) list.names.emplace_back(reinterpret_cast<const char*>(caps.card));
+      if (effective & V4L2_CAP_VIDEO_CAPTURE) {
+        list.names.emplace_back(reinterpret_cast<const char*>(caps.card));
+        list.nodes.push_back(node);
+      }
     }
     ::close(fd);
   }
