@@ -3,6 +3,9 @@
 #   tools/screenshot-dialog.sh streaming-servers OUT.png   (three servers)
 #   tools/screenshot-dialog.sh event-log-viewer OUT.png
 #   tools/screenshot-dialog.sh schedule-recording OUT.png (three entries)
+#   tools/screenshot-dialog.sh camera-overlay OUT.png     (a test-pattern camera, centred)
+#   tools/screenshot-dialog.sh camera-card OUT.png        (the card of a camera that is not there)
+#   tools/screenshot-dialog.sh camera-preview OUT.png
 #   tools/screenshot-dialog.sh main-window OUT.png         (advanced options shown)
 #   tools/screenshot-dialog.sh main-window-basic OUT.png   (advanced options hidden)
 # The main window lists the microphones of a private virtual PulseAudio server.

@@ -14,6 +14,7 @@
 #include "core/Product.h"
 #include "core/RecordingEngine.h"
 #include "core/SystemTray.h"
+#include "features/CameraOverlayDialog.h"
 #include "platform/GlobalHotkeys.h"
 #include "features/CustomColorButton.h"
 #include "platform/DebugChannel.h"
@@ -57,6 +58,8 @@ CMainDlg::CMainDlg(MainWindowServices services, QWidget* parent)
 CMainDlg::~CMainDlg() {
   // The monitor asks the controller whether a recording runs: it goes first.
   monitor_.reset();
+  delete preview_.data();
+  overlay_.reset();
   sleepPrevention_.Release();
   controller_.reset();
   if (hotkeys_) hotkeys_->Unregister();
@@ -135,16 +138,23 @@ void CMainDlg::OnInitDialog() {
   StartWithWindowsCheck();
 }
 
-void CMainDlg::FillDeviceList(QComboBox* list, bool cameras, std::string& selected) {
+std::vector<std::string> CMainDlg::DeviceNames(bool cameras) const {
+  if (cameras && services_.cameraNames) return services_.cameraNames();
   char* names[kDeviceListRoom] = {};
   const int count = cameras ? services_.engine.GetAvailableCameras(names, kDeviceListRoom)
                             : services_.engine.GetAvailableMicrophones(names, kDeviceListRoom);
-  DebugOutput(Printf(cameras ? "Found %d cameras\n" : "Found %d microphones\n", count));
-  for (int i = 0; i < count; ++i) {
-    list->addItem(QString::fromUtf8(names[i]));
-    DebugOutput(std::string(cameras ? "Camera: " : "Microphone: ") + names[i] + "\n");
-  }
+  std::vector<std::string> found(names, names + std::max(count, 0));
   if (count > 0) services_.engine.FreeDeviceList(names, count);
+  return found;
+}
+
+void CMainDlg::FillDeviceList(QComboBox* list, bool cameras, std::string& selected) {
+  const std::vector<std::string> names = DeviceNames(cameras);
+  DebugOutput(Printf(cameras ? "Found %d cameras\n" : "Found %d microphones\n", static_cast<int>(names.size())));
+  for (const std::string& name : names) {
+    list->addItem(QString::fromStdString(name));
+    DebugOutput(std::string(cameras ? "Camera: " : "Microphone: ") + name + "\n");
+  }
   if (list->count() > 0) {
     list->setCurrentIndex(0);
     selected = list->itemText(0).toStdString();

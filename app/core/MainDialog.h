@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <atomic>
 #include <functional>
 #include <map>
@@ -17,6 +18,7 @@
 #include "core/RecordingController.h"
 #include "core/Settings.h"
 #include "platform/Notifier.h"
+#include "features/CameraPreviewDialog.h"
 #include "features/EventLog.h"
 #include "features/ScheduleMonitor.h"
 #include "features/SleepPrevention.h"
@@ -32,6 +34,8 @@ class QRadioButton;
 class QSlider;
 class QTimer;
 class CSystemTray;
+class CCameraOverlayDlg;
+class CCameraPreviewDlg;
 
 namespace orvex {
 class CameraControls;
@@ -60,6 +64,8 @@ struct MainWindowServices {
   KeepAwake* keepAwake = nullptr;      // nothing: every keep-awake request is refused
   int schedulePeriodMs = 30000;        // between two passes of the schedule
   std::function<LocalClockReading()> localClock = nullptr;  // nothing: the local wall clock
+  // The cameras the window and the preview offer; nothing: the engine's list.
+  std::function<std::vector<std::string>()> cameraNames = nullptr;
 };
 }  // namespace orvex
 
@@ -85,7 +91,7 @@ enum MainCommandId : int {
   ID_VIEW_LOGS = 32788, ID_SNIPPING_TOOL = 32789, ID_PAINT = 32790, ID_PLAY_RECORDED = 32791,
 };
 
-class CMainDlg : public QMainWindow, private orvex::RecordingHost {
+class CMainDlg : public QMainWindow, private orvex::RecordingHost, private orvex::PreviewHost {
   Q_OBJECT
 
  public:
@@ -113,7 +119,7 @@ class CMainDlg : public QMainWindow, private orvex::RecordingHost {
   void SetPaneText(int pane, const QString& text);
 
   // Operations other parts call on the window.
-  bool IsRecording() const;
+  bool IsRecording() const override;
   orvex::RecordingController& controller() { return *controller_; }
   // The Start/Stop command: button 1008, or posted by the schedule.
   void OnStartStop();
@@ -130,6 +136,13 @@ class CMainDlg : public QMainWindow, private orvex::RecordingHost {
   void SetScheduleStatus(int index, const std::string& status, const std::string& path);
   void UpdateSleepPrevention();
   void OnScheduleRecording();
+  // The camera overlay and the camera preview ("Show Camera").
+  void ShowCameraOverlay();
+  void UpdateCameraOverlay();
+  void HideCameraOverlay();
+  void OnShowCamera();
+  CCameraOverlayDlg* cameraOverlay() const { return overlay_.get(); }
+  CCameraPreviewDlg* cameraPreview() const { return preview_.data(); }
   int activeScheduleIndex() const { return activeScheduleIndex_; }
   bool doNotStreamScheduled() const { return doNotStreamScheduled_; }
   std::vector<orvex::ScheduledRecording> schedules() const;
@@ -185,6 +198,14 @@ class CMainDlg : public QMainWindow, private orvex::RecordingHost {
   void SetStatusPane(int pane, const std::string& text) override { SetPaneText(pane, QString::fromStdString(text)); }
   void ApplyRecordingDefaults(const orvex::RecordingDefaults& defaults) override { defaults_ = defaults; }
   bool BookScheduledStop(const std::string& path) override;
+  void ShowCameraForRecording(bool recording) override;
+  // The preview's view of the window.
+  bool RecordingPaused() const override;
+  void PostPauseCommand() override;
+  void RaiseBrandOverlay(const char* debugLine) override;
+  void OnCameraPreviewClosed();
+  bool PreviewShowing() const;
+  std::vector<std::string> DeviceNames(bool cameras) const;
   // One pass of the monitor, on its thread.
   void RunSchedulePass();
   // The monitor's decisions, re-checked on the user-interface thread: the
@@ -257,6 +278,8 @@ class CMainDlg : public QMainWindow, private orvex::RecordingHost {
   orvex::StartedWindows startedWindows_;
   orvex::SleepPrevention sleepPrevention_;
   std::unique_ptr<orvex::ScheduleMonitor> monitor_;
+  std::unique_ptr<CCameraOverlayDlg> overlay_;
+  QPointer<CCameraPreviewDlg> preview_;
   bool closingForGood_ = false;
 
   std::map<int, QWidget*> controls_;

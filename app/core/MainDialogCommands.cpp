@@ -57,28 +57,34 @@ void CMainDlg::ConnectHandlers() {
   connect(ControlAs<QPushButton>(IDC_SOUND_PANEL), &QPushButton::clicked, this, &CMainDlg::OnSoundPanel);
   connect(ControlAs<QCheckBox>(IDC_INCLUDE_CAMERA), &QCheckBox::clicked, this, [this](bool checked) {
     main_.includeCamera = checked;
+    if (IsRecording()) checked ? ShowCameraOverlay() : HideCameraOverlay();
     DebugOutput(Printf("Include camera: %s\n", checked ? "Yes" : "No"));
   });
   connect(ControlAs<QRadioButton>(IDC_CIRCLE), &QRadioButton::clicked, this, [this] {
     main_.cameraShape = 0;
+    if (IsRecording()) UpdateCameraOverlay();
     DebugOutput("Camera area shape: Circle\n");
   });
   connect(ControlAs<QRadioButton>(IDC_SQUARE), &QRadioButton::clicked, this, [this] {
     main_.cameraShape = 1;
+    if (IsRecording()) UpdateCameraOverlay();
     DebugOutput("Camera area shape: Square\n");
   });
   auto* size = ControlAs<QLineEdit>(IDC_CAMERA_SIZE);
   connect(size, &QLineEdit::textEdited, this, [this](const QString& text) {
     main_.cameraSize = LeadingNumber(text.toStdString());
+    if (IsRecording()) UpdateCameraOverlay();
     DebugOutput(Printf("Camera size: %d\n", main_.cameraSize));
   });
   size->installEventFilter(this);
   connect(ControlAs<QComboBox>(IDC_CAMERA), &QComboBox::currentIndexChanged, this, [this](int index) {
     main_.camera = ControlAs<QComboBox>(IDC_CAMERA)->itemText(index).toStdString();
+    if (IsRecording()) UpdateCameraOverlay();
     DebugOutput(Printf("Selected camera: %s\n", main_.camera.c_str()));
   });
   connect(ControlAs<QComboBox>(IDC_PLACEMENT), &QComboBox::currentIndexChanged, this, [this](int index) {
     main_.cameraPlacement = ControlAs<QComboBox>(IDC_PLACEMENT)->itemText(index).toStdString();
+    if (IsRecording()) UpdateCameraOverlay();
     DebugOutput(Printf("Camera placement: %s\n", main_.cameraPlacement.c_str()));
   });
   connect(ControlAs<QPushButton>(IDC_CAMERA_PROPERTIES), &QPushButton::clicked, this, &CMainDlg::OnCameraProperties);

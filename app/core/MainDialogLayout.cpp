@@ -240,7 +240,7 @@ void CMainDlg::BuildMenus() {
   connect(item(file, ID_FILE_EXIT, "E&xit", true), &QAction::triggered, this, &CMainDlg::OnExit);
 
   setupMenu_ = menuBar()->addMenu("&Setup");
-  item(setupMenu_, ID_SHOW_CAMERA, "Show &Camera", false);
+  connect(item(setupMenu_, ID_SHOW_CAMERA, "Show &Camera", true), &QAction::triggered, this, &CMainDlg::OnShowCamera);
   connect(item(setupMenu_, ID_SCHEDULE, "Schedule Recording", true), &QAction::triggered, this,
           &CMainDlg::OnScheduleRecording);
   item(setupMenu_, ID_BRAND_SETTINGS, "Brand Settings", false);

@@ -51,7 +51,8 @@ void CMainDlg::OnTrayCommand(int id) {
     case ID_TRAY_PAUSE: return controller_->TogglePause();
     case ID_TRAY_SETTINGS: return ShowFromOtherInstance();
     case ID_TRAY_EXIT: return OnExit();
-    default: return;  // the camera preview window comes with its own part
+    case ID_TRAY_SHOW_CAMERA: return OnShowCamera();
+    default: return;
   }
 }
 
@@ -73,7 +74,7 @@ void CMainDlg::OnHotkey(int key) {
       if (IsRecording() && controller_->paused()) controller_->TogglePause();
       return;
     case GlobalHotkeys::Key::C:
-      return;  // the camera preview window comes with its own part
+      return OnShowCamera();
   }
 }
 

@@ -173,4 +173,36 @@ int SilentBlocksInside(const std::vector<float>& samples) {
   return static_cast<int>(std::count(first, last.base(), false));
 }
 
+uint32_t RgbPicture::At(int x, int y) const {
+  if (!ok() || x < 0 || y < 0 || x >= width || y >= height) return 0;
+  const uint8_t* p = &rgb[(static_cast<size_t>(y) * width + x) * 3];
+  return (uint32_t{p[0]} << 16) | (uint32_t{p[1]} << 8) | p[2];
+}
+
+RgbPicture DecodePicture(const std::string& path, double seconds) {
+  RgbPicture picture;
+  const ProbedFile file = ProbeFile(path);
+  if (!file.ok || !file.Video()) return picture;
+  picture.width = file.Video()->width;
+  picture.height = file.Video()->height;
+  char at[32];
+  std::snprintf(at, sizeof at, "%.3f", seconds);
+  FILE* pipe = ::popen(("ffmpeg -nostdin -v quiet -ss " + std::string(at) + " -i '" + path +
+                        "' -frames:v 1 -f rawvideo -pix_fmt rgb24 - 2>/dev/null")
+                           .c_str(),
+                       "r");
+  if (!pipe) return {};
+  picture.rgb.resize(static_cast<size_t>(picture.width) * picture.height * 3);
+  const size_t read = std::fread(picture.rgb.data(), 1, picture.rgb.size(), pipe);
+  ::pclose(pipe);
+  if (read != picture.rgb.size()) picture.rgb.clear();
+  return picture;
+}
+
+bool CloseColour(uint32_t a, uint32_t b, int tolerance) {
+  for (int shift : {16, 8, 0})
+    if (std::abs(static_cast<int>((a >> shift) & 0xff) - static_cast<int>((b >> shift) & 0xff)) > tolerance) return false;
+  return true;
+}
+
 }  // namespace testsupport

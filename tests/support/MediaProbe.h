@@ -51,4 +51,17 @@ double ToneShare(const std::vector<float>& samples, double frequencyHz, int samp
 double FirstSoundSeconds(const std::vector<float>& samples, int sampleRate = 44100);
 int SilentBlocksInside(const std::vector<float>& samples);
 
+// One decoded picture as 8-bit RGB.
+struct RgbPicture {
+  int width = 0, height = 0;
+  std::vector<uint8_t> rgb;
+  bool ok() const { return width > 0 && rgb.size() == static_cast<size_t>(width) * height * 3; }
+  // The colour at (x, y) as 0xRRGGBB; 0 outside the picture.
+  uint32_t At(int x, int y) const;
+};
+// The video frame shown at `seconds` into the file.
+RgbPicture DecodePicture(const std::string& path, double seconds);
+// Whether two colours differ by at most `tolerance` in each channel.
+bool CloseColour(uint32_t a, uint32_t b, int tolerance);
+
 }  // namespace testsupport

@@ -1,38 +1,83 @@
 // Shows one of the application's windows on the current display and saves a
 // picture of it, for reviewing windows without a person at the screen.
 //   dialog-shot streaming-servers|event-log-viewer|schedule-recording|main-window OUT.png
+//   dialog-shot camera-overlay|camera-card|camera-preview OUT.png   (a test-pattern camera; the card)
 #include <QApplication>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QTimer>
 #include <cstdio>
 #include <memory>
 
 #include "core/RealServices.h"
 #include "core/StreamingSettingsDialog.h"
+#include "features/CameraOverlayDialog.h"
+#include "features/CameraPreviewDialog.h"
 #include "features/EventLogViewerDialog.h"
+#include "platform/CameraFeed.h"
 #include "features/ScheduleDialog.h"
+
+namespace {
+
+constexpr char kTestCamera[] = "lavfi:testsrc2=size=640x480:rate=15";
+
+// No recording runs while the picture is taken.
+struct IdleHost : orvex::PreviewHost {
+  bool IsRecording() const override { return false; }
+  bool RecordingPaused() const override { return false; }
+  void PostPauseCommand() override {}
+  void RaiseBrandOverlay(const char*) override {}
+};
+
+}  // namespace
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
   if (argc != 3) {
-    std::fprintf(stderr, "usage: dialog-shot streaming-servers|event-log-viewer|schedule-recording|main-window OUT.png\n");
+    std::fprintf(stderr,
+                 "usage: dialog-shot streaming-servers|event-log-viewer|schedule-recording|main-window|"
+                 "camera-overlay|camera-card|camera-preview OUT.png\n");
     return 2;
   }
   const QString which = argv[1], out = argv[2];
   orvex::RealServices services;
+  IdleHost host;
+  const auto feed = [] { return std::make_unique<orvex::FfmpegCameraFeed>(); };
   std::unique_ptr<QWidget> window;
-  if (which == "streaming-servers") window = std::make_unique<CStreamingSettingsDlg>(services.store, services.prompts);
-  else if (which == "event-log-viewer") window = std::make_unique<CEventLogViewerDlg>(services.store, services.prompts);
-  else if (which == "schedule-recording")
+  if (which == "streaming-servers") {
+    window = std::make_unique<CStreamingSettingsDlg>(services.store, services.prompts);
+  } else if (which == "event-log-viewer") {
+    window = std::make_unique<CEventLogViewerDlg>(services.store, services.prompts);
+  } else if (which == "schedule-recording") {
     window = std::make_unique<CScheduleRecordingDlg>(services.store, services.prompts);
-  else if (which == "main-window") window = std::make_unique<CMainDlg>(services.ForWindow(argv[0]));
-  else {
+  } else if (which == "main-window") {
+    window = std::make_unique<CMainDlg>(services.ForWindow(argv[0]));
+  } else if (which == "camera-overlay" || which == "camera-card") {
+    // The card: a camera that is not there.
+    auto overlay = std::make_unique<CCameraOverlayDlg>(feed);
+    overlay->SetCameraProperties(which == "camera-card" ? "USB Camera HD" : kTestCamera, 240, 1, 8);
+    overlay->StartCapture();
+    overlay->ShowOverlay();
+    window = std::move(overlay);
+  } else if (which == "camera-preview") {
+    auto preview = std::make_unique<CCameraPreviewDlg>(
+        host, std::vector<std::string>{kTestCamera, "USB Camera HD"}, kTestCamera, feed);
+    preview->setAttribute(Qt::WA_DeleteOnClose, false);  // owned here
+    window = std::move(preview);
+  } else {
     std::fprintf(stderr, "dialog-shot: unknown window '%s'\n", argv[1]);
     return 2;
   }
   window->show();
   // Long enough for the status bar's first CPU figures.
   QTimer::singleShot(2500, [&] {
-    const bool saved = window->grab().save(out);
+    // The camera windows as the screen shows them: the overlay's shape clips it.
+    const bool onScreen = which.startsWith("camera-");
+    const QRect area = window->frameGeometry();
+    const bool saved = (onScreen ? QGuiApplication::primaryScreen()->grabWindow(0, area.x(), area.y(), area.width(),
+                                                                                area.height())
+                                 : window->grab())
+                           .save(out);
     application.exit(saved ? 0 : 1);
   });
   return application.exec();
