@@ -18,6 +18,7 @@
 #include "Fixtures.h"
 #include "MediaProbe.h"
 #include "MusicFiles.h"
+#include "DisplayTestMain.h"
 #include "RecordingEnvironment.h"
 #include "SpeakerRecorder.h"
 #include "core/CapmillEngine.h"
@@ -364,20 +365,4 @@ TEST_F(RecordingEndToEndTest, AScheduledMinuteRecordsWithoutStreaming) {
 
 }  // namespace
 
-// The display and the microphone must exist before the application connects.
-int main(int argc, char** argv) {
-  ::setenv("ORVEX_DEBUG_LOG", kDebugLog.c_str(), 1);
-  ::testing::InitGoogleTest(&argc, argv);
-  RecordingEnvironment::Start(kWidth, kHeight);
-  int result = 0;
-  {
-    const bool haveDisplay = RecordingEnvironment::Get().skipReason.empty() && RecordingEnvironment::Get().failure.empty();
-    if (haveDisplay) ::setenv("QT_QPA_PLATFORM", "xcb", 1);
-    else ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    QApplication application(argc, argv);
-    result = RUN_ALL_TESTS();
-  }
-  RecordingEnvironment::Stop();
-  std::remove(kDebugLog.c_str());
-  return result;
-}
+int main(int argc, char** argv) { return RunOnVirtualDesktop(argc, argv, kWidth, kHeight, kDebugLog); }
