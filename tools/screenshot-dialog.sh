@@ -3,6 +3,7 @@
 #   tools/screenshot-dialog.sh streaming-servers OUT.png   (three servers)
 #   tools/screenshot-dialog.sh event-log-viewer OUT.png
 #   tools/screenshot-dialog.sh schedule-recording OUT.png (three entries)
+#   tools/screenshot-dialog.sh brand-settings OUT.png     (brand on, a name and a title)
 #   tools/screenshot-dialog.sh camera-overlay OUT.png     (a test-pattern camera, centred)
 #   tools/screenshot-dialog.sh camera-card OUT.png        (the card of a camera that is not there)
 #   tools/screenshot-dialog.sh camera-preview OUT.png
@@ -28,6 +29,19 @@ OrvexLite registry 1
 "Server2"="Local test|rtmp://127.0.0.1:1935/live|test|1"
 STORE
 case "$which" in
+  brand-settings)
+    cat >>"$config/OrvexLite/registry.txt" <<STORE
+
+[SOFTWARE\\\\OrvexLite]
+"EnableBrand"="TRUE"
+"BrandName"="Ada Lovelace"
+"BrandTitle"="Analytical Engines"
+"BrandLogoPath"="$config/Pictures/logo.png"
+"BrandPosition"="3"
+"BrandTextColor"="8388608"
+"BrandBkgColor"="15790320"
+STORE
+    ;;
   schedule-recording)
     mkdir -p "$config/Videos"
     echo sample >"$config/Videos/Standup 2026-12-01.mp4"

@@ -14,6 +14,7 @@
 #include "core/Product.h"
 #include "core/RecordingEngine.h"
 #include "core/SystemTray.h"
+#include "features/BrandOverlayDialog.h"
 #include "features/CameraOverlayDialog.h"
 #include "platform/GlobalHotkeys.h"
 #include "features/CustomColorButton.h"
@@ -60,6 +61,7 @@ CMainDlg::~CMainDlg() {
   monitor_.reset();
   delete preview_.data();
   overlay_.reset();
+  brand_.reset();
   sleepPrevention_.Release();
   controller_.reset();
   if (hotkeys_) hotkeys_->Unregister();

@@ -34,6 +34,7 @@ class QRadioButton;
 class QSlider;
 class QTimer;
 class CSystemTray;
+class CBrandOverlayDlg;
 class CCameraOverlayDlg;
 class CCameraPreviewDlg;
 
@@ -143,6 +144,11 @@ class CMainDlg : public QMainWindow, private orvex::RecordingHost, private orvex
   void OnShowCamera();
   CCameraOverlayDlg* cameraOverlay() const { return overlay_.get(); }
   CCameraPreviewDlg* cameraPreview() const { return preview_.data(); }
+  // The brand overlay and "Brand Settings".
+  void ShowBrandOverlay();
+  void HideBrandOverlay();
+  void OnBrandSettings();
+  CBrandOverlayDlg* brandOverlay() const { return brand_.get(); }
   int activeScheduleIndex() const { return activeScheduleIndex_; }
   bool doNotStreamScheduled() const { return doNotStreamScheduled_; }
   std::vector<orvex::ScheduledRecording> schedules() const;
@@ -198,13 +204,16 @@ class CMainDlg : public QMainWindow, private orvex::RecordingHost, private orvex
   void SetStatusPane(int pane, const std::string& text) override { SetPaneText(pane, QString::fromStdString(text)); }
   void ApplyRecordingDefaults(const orvex::RecordingDefaults& defaults) override { defaults_ = defaults; }
   bool BookScheduledStop(const std::string& path) override;
-  void ShowCameraForRecording(bool recording) override;
+  void ShowOverlaysForRecording(bool recording) override;
   // The preview's view of the window.
   bool RecordingPaused() const override;
   void PostPauseCommand() override;
   void RaiseBrandOverlay(const char* debugLine) override;
   void OnCameraPreviewClosed();
+  void BringBrandAbovePreview();
   bool PreviewShowing() const;
+  // Brand on, and not tied to the preview or the preview showing.
+  bool BrandShowRuleHolds() const;
   std::vector<std::string> DeviceNames(bool cameras) const;
   // One pass of the monitor, on its thread.
   void RunSchedulePass();
@@ -280,6 +289,7 @@ class CMainDlg : public QMainWindow, private orvex::RecordingHost, private orvex
   std::unique_ptr<orvex::ScheduleMonitor> monitor_;
   std::unique_ptr<CCameraOverlayDlg> overlay_;
   QPointer<CCameraPreviewDlg> preview_;
+  std::unique_ptr<CBrandOverlayDlg> brand_;
   bool closingForGood_ = false;
 
   std::map<int, QWidget*> controls_;

@@ -4,6 +4,8 @@
 
 #include "core/MainDialog.h"
 #include "core/SystemTray.h"
+#include "features/BrandLayout.h"
+#include "features/BrandOverlayDialog.h"
 #include "features/CameraOverlayDialog.h"
 #include "features/CameraPlacement.h"
 #include "features/CameraPreviewDialog.h"
@@ -52,14 +54,19 @@ void CMainDlg::HideCameraOverlay() {
   if (overlay_) overlay_->HideOverlay();
 }
 
-void CMainDlg::ShowCameraForRecording(bool recording) {
-  if (!recording) return HideCameraOverlay();
+void CMainDlg::ShowOverlaysForRecording(bool recording) {
+  if (!recording) {
+    HideCameraOverlay();
+    HideBrandOverlay();
+    return;
+  }
   if (PreviewShowing()) {
     HideCameraOverlay();
     DebugOutput("Preview camera window is active, hiding overlay camera window\n");
-    return;
+  } else {
+    ShowCameraOverlay();
   }
-  ShowCameraOverlay();
+  if (BrandShowRuleHolds()) ShowBrandOverlay();
 }
 
 void CMainDlg::OnShowCamera() {
@@ -69,6 +76,7 @@ void CMainDlg::OnShowCamera() {
     preview_->raise();
     preview_->activateWindow();
     DebugOutput("Camera preview dialog already exists, showing it\n");
+    BringBrandAbovePreview();
     return;
   }
   auto* preview = new CCameraPreviewDlg(static_cast<PreviewHost&>(*this), DeviceNames(true), main_.camera,
@@ -77,11 +85,21 @@ void CMainDlg::OnShowCamera() {
   connect(preview, &CCameraPreviewDlg::closed, this, &CMainDlg::OnCameraPreviewClosed, Qt::QueuedConnection);
   preview->show();
   DebugOutput("Camera preview dialog created and shown\n");
+  BringBrandAbovePreview();
+}
+
+void CMainDlg::BringBrandAbovePreview() {
+  const BrandValues brand = ReadBrandValues(settings_);
+  if (!preview_ || !brand.enabled || !brand.onlyWithPreview || !IsRecording()) return;
+  ShowBrandOverlay();
+  preview_->activateWindow();
+  preview_->raise();
 }
 
 void CMainDlg::OnCameraPreviewClosed() {
   preview_.clear();
   DebugOutput("Camera preview dialog pointer cleared\n");
+  if (ReadBrandValues(settings_).onlyWithPreview) HideBrandOverlay();
   if (IsRecording()) ShowCameraOverlay();
 }
 
@@ -91,5 +109,9 @@ void CMainDlg::PostPauseCommand() {
   QMetaObject::invokeMethod(this, [this] { OnTrayCommand(ID_TRAY_PAUSE); }, Qt::QueuedConnection);
 }
 
-// The brand overlay comes with its own part; nothing to raise yet.
-void CMainDlg::RaiseBrandOverlay(const char*) {}
+// A hidden brand overlay stays hidden: only a showing one is brought up.
+void CMainDlg::RaiseBrandOverlay(const char* debugLine) {
+  if (!brand_ || !brand_->isVisible()) return;
+  brand_->raise();
+  DebugOutput(debugLine);
+}

@@ -243,7 +243,8 @@ void CMainDlg::BuildMenus() {
   connect(item(setupMenu_, ID_SHOW_CAMERA, "Show &Camera", true), &QAction::triggered, this, &CMainDlg::OnShowCamera);
   connect(item(setupMenu_, ID_SCHEDULE, "Schedule Recording", true), &QAction::triggered, this,
           &CMainDlg::OnScheduleRecording);
-  item(setupMenu_, ID_BRAND_SETTINGS, "Brand Settings", false);
+  connect(item(setupMenu_, ID_BRAND_SETTINGS, "Brand Settings", true), &QAction::triggered, this,
+          &CMainDlg::OnBrandSettings);
   item(setupMenu_, ID_DEFAULT_SETTINGS, "Default Settings", false);
   setupMenu_->addSeparator();
   connect(item(setupMenu_, ID_VIEW_LOGS, "View Logs", true), &QAction::triggered, this, &CMainDlg::OnViewLogs);

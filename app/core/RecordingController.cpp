@@ -151,7 +151,7 @@ void RecordingController::BeginRecording() {
   if (options.playback && options.musicEnabled && !options.musicPath.empty())
     host_.LogEvent(BackgroundMusicStarted, "Background music started", options.musicPath);
   if (job->call.streaming) host_.LogEvent(StreamingStarted, "Streaming started", "");
-  host_.ShowCameraForRecording(true);
+  host_.ShowOverlaysForRecording(true);
   host_.SetStatusPane(0, "Recording...");
   host_.SetStatusPane(1, "");
   host_.UpdateSystemStats();
@@ -214,7 +214,7 @@ void RecordingController::StopRecording() {
   if (!host_.BookScheduledStop(path)) host_.LogEvent(RecordingStopped, "Recording stopped", path);
   if (!path.empty()) DebugOutput(Printf("Saving file path to registry: %s\n", path.c_str()));
   else DebugOutput("Warning: strOutputFile is empty, not saving to registry\n");
-  host_.ShowCameraForRecording(false);
+  host_.ShowOverlaysForRecording(false);
   if (host_.PlaybackTicked()) host_.LogEvent(BackgroundMusicStopped, "Background music stopped", "");
   if (host_.StreamingTicked()) host_.LogEvent(StreamingStopped, "Streaming stopped", "");
   streamingActive_ = false;

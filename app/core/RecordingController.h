@@ -54,9 +54,9 @@ class RecordingHost {
   // A stop of the schedule's own recording: books the file to its entry and
   // logs the scheduled stop. False when no scheduled recording runs.
   virtual bool BookScheduledStop(const std::string& path) = 0;
-  // The camera overlay as a recording starts (shown, unless the preview
-  // holds the camera) or stops (hidden).
-  virtual void ShowCameraForRecording(bool recording) = 0;
+  // The camera and brand overlays as a recording starts (shown by their
+  // rules) or stops (hidden).
+  virtual void ShowOverlaysForRecording(bool recording) = 0;
   // Starts the program anew to record there, and closes this instance.
   virtual void RestartApplication() = 0;
 };

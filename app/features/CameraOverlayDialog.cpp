@@ -149,7 +149,7 @@ void CCameraOverlayDlg::HideOverlay() {
   StopCapture();
   hide();
   shown_ = false;
-  dragging_ = false;
+  drag_.Release();
   DebugOutput("Camera overlay hidden\n");
 }
 
@@ -170,20 +170,13 @@ void CCameraOverlayDlg::mousePressEvent(QMouseEvent* event) {
     HideOverlay();
     return;
   }
-  if (event->button() != Qt::LeftButton) return;
-  dragging_ = true;
-  lastPoint_ = event->globalPosition().toPoint();
+  if (event->button() == Qt::LeftButton) drag_.Press(event->globalPosition().toPoint());
 }
 
-void CCameraOverlayDlg::mouseMoveEvent(QMouseEvent* event) {
-  if (!dragging_) return;
-  const QPoint now = event->globalPosition().toPoint();
-  move(pos() + (now - lastPoint_));
-  lastPoint_ = now;
-}
+void CCameraOverlayDlg::mouseMoveEvent(QMouseEvent* event) { drag_.Move(*this, event->globalPosition().toPoint()); }
 
 void CCameraOverlayDlg::mouseReleaseEvent(QMouseEvent* event) {
-  if (event->button() == Qt::LeftButton) dragging_ = false;
+  if (event->button() == Qt::LeftButton) drag_.Release();
 }
 
 void CCameraOverlayDlg::closeEvent(QCloseEvent* event) {

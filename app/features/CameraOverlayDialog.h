@@ -9,6 +9,8 @@
 #include <memory>
 #include <string>
 
+#include "features/WindowDrag.h"
+
 class QLabel;
 
 namespace orvex {
@@ -62,8 +64,7 @@ class CCameraOverlayDlg : public QWidget {
   int placement_ = 0;
   bool shown_ = false;
   bool capturing_ = false;
-  bool dragging_ = false;
-  QPoint lastPoint_;
+  orvex::WindowDrag drag_;
   QImage picture_;
   QLabel* card_;
 };

@@ -158,9 +158,10 @@ void CCameraPreviewDlg::EnterFullScreen() {
   show();
   LayOut();
   DebugOutput("Camera preview entered full screen mode\n");
-  host_.RaiseBrandOverlay("Brand overlay brought to top in full screen mode\n");
   activateWindow();
   raise();
+  // After the preview's own raise: the brand stays above the picture.
+  host_.RaiseBrandOverlay("Brand overlay brought to top in full screen mode\n");
 }
 
 void CCameraPreviewDlg::LeaveFullScreen() {

@@ -1,3 +1,4 @@
+#include <QColorDialog>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QStringList>
@@ -46,6 +47,14 @@ std::optional<std::string> MessageBoxPrompts::PickOpenFile(const std::string& fi
   dialog.setDefaultSuffix(QString::fromStdString(defaultSuffix));
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   return dialog.selectedFiles().first().toStdString();
+}
+
+std::optional<uint32_t> MessageBoxPrompts::PickColour(uint32_t current) {
+  const QColor start(current & 0xff, (current >> 8) & 0xff, (current >> 16) & 0xff);
+  const QColor chosen = QColorDialog::getColor(start, owner_);
+  if (!chosen.isValid()) return std::nullopt;
+  return static_cast<uint32_t>(chosen.red()) | (static_cast<uint32_t>(chosen.green()) << 8) |
+         (static_cast<uint32_t>(chosen.blue()) << 16);
 }
 
 std::string QtFileFilter(const std::string& pairedFilter) {

@@ -2,6 +2,7 @@
 // answer them.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -22,6 +23,9 @@ class UserPrompts {
   // An open-file picker. filter is in the "Name (*.a;*.b)|*.a;*.b|...||"
   // form; defaultSuffix is added to a typed name that has none.
   virtual std::optional<std::string> PickOpenFile(const std::string& filter, const std::string& defaultSuffix) = 0;
+  // A colour chooser, fully expanded, starting at `current` (0x00BBGGRR);
+  // nothing when cancelled.
+  virtual std::optional<uint32_t> PickColour(uint32_t current) = 0;
 };
 
 // Real message boxes and file dialogs owned by the given window.
@@ -32,6 +36,7 @@ class MessageBoxPrompts : public UserPrompts {
   bool Ask(const std::string& title, const std::string& text, Icon icon, bool noIsDefault) override;
   std::optional<std::string> PickFolder(const std::string& title, const std::string& startFolder) override;
   std::optional<std::string> PickOpenFile(const std::string& filter, const std::string& defaultSuffix) override;
+  std::optional<uint32_t> PickColour(uint32_t current) override;
 
  private:
   QWidget* owner_;

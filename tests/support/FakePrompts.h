@@ -36,6 +36,13 @@ class FakePrompts : public orvex::UserPrompts {
     picks.push_back("file:" + filter + "|" + defaultSuffix);
     return NextPick();
   }
+  std::optional<uint32_t> PickColour(uint32_t current) override {
+    picks.push_back("colour:" + std::to_string(current));
+    if (colourAnswers.empty()) return std::nullopt;
+    const auto answer = colourAnswers.front();
+    colourAnswers.pop_front();
+    return answer;
+  }
   std::string LastText() const { return shown.empty() ? "" : shown.back().text; }
 
   std::deque<bool> answers;  // Yes (true) or No for the next questions
@@ -43,6 +50,7 @@ class FakePrompts : public orvex::UserPrompts {
   std::vector<bool> noWasDefault;
   std::deque<std::optional<std::string>> pickAnswers;  // chosen paths, or nothing for Cancel
   std::vector<std::string> picks;                        // what was asked for
+  std::deque<std::optional<uint32_t>> colourAnswers;     // chosen colours (0x00BBGGRR), or nothing
 
  private:
   std::optional<std::string> NextPick() {

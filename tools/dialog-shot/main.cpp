@@ -1,6 +1,6 @@
 // Shows one of the application's windows on the current display and saves a
 // picture of it, for reviewing windows without a person at the screen.
-//   dialog-shot streaming-servers|event-log-viewer|schedule-recording|main-window OUT.png
+//   dialog-shot streaming-servers|event-log-viewer|schedule-recording|brand-settings|main-window OUT.png
 //   dialog-shot camera-overlay|camera-card|camera-preview OUT.png   (a test-pattern camera; the card)
 #include <QApplication>
 #include <QGuiApplication>
@@ -11,6 +11,7 @@
 
 #include "core/RealServices.h"
 #include "core/StreamingSettingsDialog.h"
+#include "features/BrandSettingsDialog.h"
 #include "features/CameraOverlayDialog.h"
 #include "features/CameraPreviewDialog.h"
 #include "features/EventLogViewerDialog.h"
@@ -35,7 +36,7 @@ int main(int argc, char** argv) {
   QApplication application(argc, argv);
   if (argc != 3) {
     std::fprintf(stderr,
-                 "usage: dialog-shot streaming-servers|event-log-viewer|schedule-recording|main-window|"
+                 "usage: dialog-shot streaming-servers|event-log-viewer|schedule-recording|brand-settings|main-window|"
                  "camera-overlay|camera-card|camera-preview OUT.png\n");
     return 2;
   }
@@ -48,6 +49,8 @@ int main(int argc, char** argv) {
     window = std::make_unique<CStreamingSettingsDlg>(services.store, services.prompts);
   } else if (which == "event-log-viewer") {
     window = std::make_unique<CEventLogViewerDlg>(services.store, services.prompts);
+  } else if (which == "brand-settings") {
+    window = std::make_unique<CBrandSettingsDlg>(services.store, services.prompts);
   } else if (which == "schedule-recording") {
     window = std::make_unique<CScheduleRecordingDlg>(services.store, services.prompts);
   } else if (which == "main-window") {

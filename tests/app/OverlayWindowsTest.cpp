@@ -1,11 +1,15 @@
-// The camera overlay and the camera preview on a real X display, recorded by
-// the real engine, with FFmpeg's virtual source as the webcam (left half red,
-// right half blue) in front of a plain green window. Driven with xdotool.
+// The camera overlay, the camera preview and the brand overlay on a real X
+// display, recorded by the real engine, in front of a plain green window that
+// counts the clicks it receives. FFmpeg's virtual source is the webcam (left
+// half red, right half blue); the logo is left half magenta, right half
+// yellow. Driven with xdotool.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QMouseEvent>
+#include <QPainter>
 #include <QElapsedTimer>
 #include <QComboBox>
 #include <QLineEdit>
@@ -13,16 +17,19 @@
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <filesystem>
 
 #include "FakePrompts.h"
 #include "FakeServices.h"
 #include "Fixtures.h"
 #include "MediaProbe.h"
+#include "DisplayTestMain.h"
 #include "RecordingEnvironment.h"
 #include "core/CapmillEngine.h"
 #include "core/MainDialog.h"
 #include "core/Settings.h"
+#include "features/BrandOverlayDialog.h"
 #include "features/CameraOverlayDialog.h"
 #include "features/CameraPreviewDialog.h"
 #include "platform/RegistryStore.h"
@@ -38,6 +45,16 @@ constexpr char kCamera[] = "lavfi:color=c=red:s=160x240:r=15,pad=320:240:0:0:blu
 constexpr char kYellowCamera[] = "lavfi:color=c=yellow:s=320x240:r=15";
 constexpr char kMissingCamera[] = "Missing Camera";
 constexpr uint32_t kRed = 0xff0000, kBlue = 0x0000ff, kGreen = 0x00ff00, kYellow = 0xffff00, kCard = 0x141414;
+constexpr uint32_t kMagenta = 0xff00ff, kWhite = 0xffffff;
+
+// The desktop behind the overlays: plain green, counting the clicks it gets.
+class Backdrop : public QWidget {
+ public:
+  int clicks = 0;
+
+ protected:
+  void mousePressEvent(QMouseEvent*) override { ++clicks; }
+};
 
 std::string Xdotool(const std::string& arguments) {
   std::string output;
@@ -45,7 +62,7 @@ std::string Xdotool(const std::string& arguments) {
   return output;
 }
 
-class CameraWindowsTest : public ::testing::Test {
+class OverlayWindowsTest : public ::testing::Test {
  protected:
   void SetUp() override {
     REQUIRE_RECORDING_ENVIRONMENT();
@@ -81,9 +98,10 @@ class CameraWindowsTest : public ::testing::Test {
   void StartRecording(CMainDlg& window, bool waitForCamera = true) {
     QTest::mouseClick(window.ControlAs<QPushButton>(IDC_START_STOP), Qt::LeftButton);
     ASSERT_TRUE(QTest::qWaitFor([&] { return engine_.GetGlobalTimer() != nullptr; }, 10000));
-    if (waitForCamera)
+    if (waitForCamera) {
       ASSERT_TRUE(QTest::qWaitFor([&] { return window.cameraOverlay() && window.cameraOverlay()->capturing(); }, 10000))
           << Debug();
+    }
   }
   // Stops and returns the finished file.
   std::string StopRecording(CMainDlg& window) {
@@ -92,11 +110,35 @@ class CameraWindowsTest : public ::testing::Test {
     EXPECT_TRUE(QTest::qWaitFor([&] { return finished.count() >= 1; }, 15000));
     return finished.count() ? finished[0][0].toString().toStdString() : "";
   }
+  template <typename Answer>
+  static void WhenModalShows(Answer answer) {
+    QTimer::singleShot(100, answer);
+  }
   static bool Colour(const RgbPicture& picture, int x, int y, uint32_t expected) {
     return CloseColour(picture.At(x, y), expected, 40);
   }
 
-  QWidget backdrop_;
+  // A 400x100 logo, left half magenta, right half yellow.
+  std::string MakeLogo() {
+    QImage logo(400, 100, QImage::Format_RGB32);
+    logo.fill(QColor(255, 255, 0));
+    QPainter(&logo).fillRect(0, 0, 200, 100, QColor(255, 0, 255));
+    const std::string path = dir_ / "logo.png";
+    EXPECT_TRUE(logo.save(QString::fromStdString(path)));
+    return path;
+  }
+  // Brand on, logo only, 250x200 on a white background.
+  void StoreBrand(int position, bool transparent) {
+    Store("IncludeCamera", "FALSE");
+    Store("EnableBrand", "TRUE");
+    Store("BrandShowName", "FALSE");
+    Store("BrandShowTitle", "FALSE");
+    Store("BrandLogoPath", MakeLogo());
+    Store("BrandPosition", std::to_string(position));
+    Store("BrandTransparent", transparent ? "TRUE" : "FALSE");
+  }
+
+  Backdrop backdrop_;
   TempDir dir_;
   RegistryStore store_{dir_ / "OrvexLite/registry.txt", dir_ / "autostart"};
   FakePrompts prompts_;
@@ -108,7 +150,7 @@ class CameraWindowsTest : public ::testing::Test {
   size_t debugStart_ = 0;
 };
 
-TEST_F(CameraWindowsTest, TheOverlayIsRecordedMirroredInItsCircleWithoutTakingTheFocus) {
+TEST_F(OverlayWindowsTest, TheOverlayIsRecordedMirroredInItsCircleWithoutTakingTheFocus) {
   auto window = Make();
   Xdotool("windowfocus --sync " + std::to_string(window->winId()));
   QTest::qWait(200);
@@ -138,7 +180,7 @@ TEST_F(CameraWindowsTest, TheOverlayIsRecordedMirroredInItsCircleWithoutTakingTh
     EXPECT_NE(debug.find(line), std::string::npos) << line;
 }
 
-TEST_F(CameraWindowsTest, SquareAndCentreAndACameraThatIsNotThere) {
+TEST_F(OverlayWindowsTest, SquareAndCentreAndACameraThatIsNotThere) {
   Store("CameraAreaShape", "1");
   auto window = Make();
   StartRecording(*window);
@@ -165,7 +207,7 @@ TEST_F(CameraWindowsTest, SquareAndCentreAndACameraThatIsNotThere) {
       << debug;
 }
 
-TEST_F(CameraWindowsTest, ACameraChangeRestartsTheCaptureAndASizeChangeKeepsIt) {
+TEST_F(OverlayWindowsTest, ACameraChangeRestartsTheCaptureAndASizeChangeKeepsIt) {
   auto window = Make();
   StartRecording(*window);
   CCameraOverlayDlg* overlay = window->cameraOverlay();
@@ -187,7 +229,7 @@ TEST_F(CameraWindowsTest, ACameraChangeRestartsTheCaptureAndASizeChangeKeepsIt) 
       << Debug();
 }
 
-TEST_F(CameraWindowsTest, DraggedWithTheMouseBackWithAShapeChangeHiddenWithARightClick) {
+TEST_F(OverlayWindowsTest, DraggedWithTheMouseBackWithAShapeChangeHiddenWithARightClick) {
   auto window = Make();
   StartRecording(*window);
   CCameraOverlayDlg* overlay = window->cameraOverlay();
@@ -208,7 +250,7 @@ TEST_F(CameraWindowsTest, DraggedWithTheMouseBackWithAShapeChangeHiddenWithARigh
   StopRecording(*window);
 }
 
-TEST_F(CameraWindowsTest, ThePreviewTakesTheCameraFromTheOverlayAndGivesItBack) {
+TEST_F(OverlayWindowsTest, ThePreviewTakesTheCameraFromTheOverlayAndGivesItBack) {
   auto window = Make();
   StartRecording(*window);
   QElapsedTimer recorded;  // about the recording's own time: its clock has just started
@@ -258,7 +300,7 @@ TEST_F(CameraWindowsTest, ThePreviewTakesTheCameraFromTheOverlayAndGivesItBack) 
   EXPECT_TRUE(Colour(full, 1080, 400, kRed)) << std::hex << full.At(1080, 400);
 }
 
-TEST_F(CameraWindowsTest, WithoutARecordingThePreviewOffersNoPause) {
+TEST_F(OverlayWindowsTest, WithoutARecordingThePreviewOffersNoPause) {
   Store("IncludeCamera", "FALSE");
   auto window = Make();
   window->OnShowCamera();
@@ -278,20 +320,124 @@ TEST_F(CameraWindowsTest, WithoutARecordingThePreviewOffersNoPause) {
   EXPECT_TRUE(QTest::qWaitFor([&] { return window->cameraPreview() == nullptr; }, 3000));
 }
 
+TEST_F(OverlayWindowsTest, TheBrandIsRecordedAtItsCornerAndMovesWithItsSettings) {
+  StoreBrand(3, false);
+  auto window = Make();
+  const std::string focusBefore = Xdotool("getwindowfocus");
+  StartRecording(*window, false);
+  QElapsedTimer recorded;
+  recorded.start();
+  ASSERT_NE(window->brandOverlay(), nullptr);
+  EXPECT_TRUE(window->brandOverlay()->isVisible());
+  EXPECT_EQ(window->brandOverlay()->geometry(), QRect(1020, 510, 250, 200));
+  EXPECT_EQ(Xdotool("getwindowfocus"), focusBefore);
+  QTest::qWait(2500);
+  // Brand Settings closed with OK while recording: the overlay follows.
+  Store("BrandPosition", "0");
+  window->ShowBrandOverlay();
+  const double topLeftAt = recorded.elapsed() / 1000.0 + 1.0;
+  EXPECT_EQ(window->brandOverlay()->pos(), QPoint(10, 10));
+  QTest::qWait(2000);
+  const std::string path = StopRecording(*window);
+  EXPECT_FALSE(window->brandOverlay()->isVisible());
+
+  const RgbPicture corner = DecodePicture(path, 2.0);
+  ASSERT_TRUE(corner.ok());
+  EXPECT_TRUE(Colour(corner, 1088, 609, kMagenta)) << std::hex << corner.At(1088, 609);
+  EXPECT_TRUE(Colour(corner, 1202, 609, kYellow)) << std::hex << corner.At(1202, 609);
+  EXPECT_TRUE(Colour(corner, 1030, 530, kWhite)) << std::hex << corner.At(1030, 530);
+  const RgbPicture topLeft = DecodePicture(path, topLeftAt);
+  EXPECT_TRUE(Colour(topLeft, 10 + 68, 10 + 99, kMagenta)) << std::hex << topLeft.At(78, 109);
+  EXPECT_TRUE(Colour(topLeft, 10 + 182, 10 + 99, kYellow)) << std::hex << topLeft.At(192, 109);
+  EXPECT_TRUE(Colour(topLeft, 10 + 10, 10 + 20, kWhite)) << std::hex << topLeft.At(20, 30);
+  EXPECT_NE(Debug().find("Brand overlay shown\n"), std::string::npos);
+  EXPECT_NE(Debug().find("Drawing logo: Path=" + dir_ / "logo.png" +
+                         ", ImageSize=400x100, LogoRect=(10,71,240,128), DrawRect=(11,71,239,128)\n"),
+            std::string::npos)
+      << Debug();
+}
+
+TEST_F(OverlayWindowsTest, ATransparentBrandLetsTheDesktopAndItsClicksThrough) {
+  StoreBrand(3, true);
+  auto window = Make();
+  StartRecording(*window, false);
+  QTest::qWait(2500);
+  const int clicksBefore = backdrop_.clicks;
+  Xdotool("mousemove --sync 1030 530 click 1");
+  EXPECT_TRUE(QTest::qWaitFor([&] { return backdrop_.clicks == clicksBefore + 1; }, 2000));
+  const std::string path = StopRecording(*window);
+  const RgbPicture picture = DecodePicture(path, 2.0);
+  ASSERT_TRUE(picture.ok());
+  EXPECT_TRUE(Colour(picture, 1030, 530, kGreen)) << std::hex << picture.At(1030, 530);
+  EXPECT_TRUE(Colour(picture, 1088, 609, kMagenta)) << std::hex << picture.At(1088, 609);
+  EXPECT_TRUE(Colour(picture, 1202, 609, kYellow)) << std::hex << picture.At(1202, 609);
+}
+
+TEST_F(OverlayWindowsTest, TheBrandTiedToThePreviewWaitsForItAndIsDraggedAndHidden) {
+  StoreBrand(3, false);
+  Store("BrandShowOnlyWhenPreviewDialog", "TRUE");
+  auto window = Make();
+  StartRecording(*window, false);
+  EXPECT_TRUE(window->brandOverlay() == nullptr || !window->brandOverlay()->isVisible());
+  Store("BrandShowOnlyWhenPreviewDialog", "FALSE");
+  window->ShowBrandOverlay();
+  CBrandOverlayDlg* brand = window->brandOverlay();
+  ASSERT_TRUE(brand && brand->isVisible());
+  Xdotool("mousemove --sync 1145 610 mousedown 1");
+  QTest::qWait(100);
+  Xdotool("mousemove --sync 1100 580");
+  QTest::qWait(100);
+  Xdotool("mousemove --sync 845 410 mouseup 1");
+  EXPECT_TRUE(QTest::qWaitFor([&] { return brand->pos() == QPoint(1020 - 300, 510 - 200); }, 2000))
+      << brand->pos().x() << "," << brand->pos().y();
+  Xdotool("click 3");  // the pointer is on it already: a synced move to where it is would wait
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !brand->isVisible(); }, 2000));
+  EXPECT_NE(Debug().find("Brand overlay hidden\n"), std::string::npos);
+  StopRecording(*window);
+  // Brand Settings OK while not recording hides it.
+  window->ShowBrandOverlay();
+  ASSERT_TRUE(brand->isVisible());
+  WhenModalShows([] {
+    auto* dialog = QApplication::activeModalWidget();
+    ASSERT_NE(dialog, nullptr);
+    QMetaObject::invokeMethod(dialog, "accept");
+  });
+  window->OnBrandSettings();
+  EXPECT_FALSE(brand->isVisible());
+}
+
+TEST_F(OverlayWindowsTest, InFullScreenThePreviewShowsItsBrandAboveThePicture) {
+  StoreBrand(0, false);
+  Store("IncludeCamera", "TRUE");
+  Store("BrandShowOnlyWhenPreviewDialog", "TRUE");
+  auto window = Make();
+  StartRecording(*window);
+  QElapsedTimer recorded;
+  recorded.start();
+  EXPECT_TRUE(window->brandOverlay() == nullptr || !window->brandOverlay()->isVisible());
+  window->OnShowCamera();
+  CCameraPreviewDlg* preview = window->cameraPreview();
+  ASSERT_NE(preview, nullptr);
+  ASSERT_TRUE(window->brandOverlay() && window->brandOverlay()->isVisible());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return preview->capturing(); }, 10000));
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(preview));
+  Xdotool("windowfocus --sync " + std::to_string(preview->winId()));
+  Xdotool("key alt+f");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return preview->fullScreen(); }, 3000));
+  const double fullScreenAt = recorded.elapsed() / 1000.0 + 0.75;
+  QTest::qWait(1500);
+  EXPECT_NE(Debug().find("Brand overlay brought to top in full screen mode\n"), std::string::npos);
+  preview->close();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !window->brandOverlay()->isVisible(); }, 3000));
+  const std::string path = StopRecording(*window);
+  const RgbPicture picture = DecodePicture(path, fullScreenAt);
+  ASSERT_TRUE(picture.ok());
+  EXPECT_TRUE(Colour(picture, 10 + 68, 10 + 99, kMagenta)) << std::hex << picture.At(78, 109);
+  EXPECT_TRUE(Colour(picture, 10 + 182, 10 + 99, kYellow)) << std::hex << picture.At(192, 109);
+  EXPECT_TRUE(Colour(picture, 400, 400, kBlue)) << std::hex << picture.At(400, 400);
+  EXPECT_TRUE(Colour(picture, 1000, 400, kRed)) << std::hex << picture.At(1000, 400);
+}
+
 }  // namespace
 
-int main(int argc, char** argv) {
-  ::setenv("ORVEX_DEBUG_LOG", kDebugLog.c_str(), 1);
-  ::testing::InitGoogleTest(&argc, argv);
-  RecordingEnvironment::Start(kWidth, kHeight);
-  int result = 0;
-  {
-    const bool haveDisplay = RecordingEnvironment::Get().skipReason.empty() && RecordingEnvironment::Get().failure.empty();
-    ::setenv("QT_QPA_PLATFORM", haveDisplay ? "xcb" : "offscreen", 1);
-    QApplication application(argc, argv);
-    result = RUN_ALL_TESTS();
-  }
-  RecordingEnvironment::Stop();
-  std::remove(kDebugLog.c_str());
-  return result;
-}
+int main(int argc, char** argv) { return RunOnVirtualDesktop(argc, argv, kWidth, kHeight, kDebugLog); }
