@@ -25,6 +25,7 @@
 #include "Fixtures.h"
 #include "MediaProbe.h"
 #include "DisplayTestMain.h"
+#include "RealWindowFixture.h"
 #include "RecordingEnvironment.h"
 #include "core/CapmillEngine.h"
 #include "core/MainDialog.h"
@@ -62,19 +63,16 @@ std::string Xdotool(const std::string& arguments) {
   return output;
 }
 
-class OverlayWindowsTest : public ::testing::Test {
+class OverlayWindowsTest : public RealWindowTest {
  protected:
   void SetUp() override {
-    REQUIRE_RECORDING_ENVIRONMENT();
-    for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "HOME"}) ::setenv(name, dir_.path().c_str(), 1);
-    Store("FolderPath", dir_ / "rec");
-    Store("DefaultOutfilename", "Take");
+    RealWindowTest::SetUp();
+    if (HasFatalFailure() || IsSkipped()) return;
     Store("ShowAdvancedOptions", "TRUE");
     Store("IncludeCamera", "TRUE");
     Store("CameraSize", "200");
     Store("CameraPlacement", "Bottom Right");
     Store("SelectedCamera", kCamera);
-    std::filesystem::create_directories(dir_ / "rec");
     // A plain green desktop behind everything.
     backdrop_.setStyleSheet("background-color: #00ff00;");
     backdrop_.setGeometry(0, 0, kWidth, kHeight);
@@ -82,15 +80,11 @@ class OverlayWindowsTest : public ::testing::Test {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&backdrop_));
     debugStart_ = ReadFile(kDebugLog).size();
   }
-  void Store(const std::string& name, const std::string& value) { store_.WriteValue(kRootKey, name, value); }
   std::unique_ptr<CMainDlg> Make() {
-    MainWindowServices services{store_, prompts_, launcher_, engine_, times_, cameras_, &notifier_, nullptr,
-                                "/opt/orvex/OrvexLite"};
+    MainWindowServices services = Services();
     services.cameraNames = [] { return std::vector<std::string>{kCamera, kYellowCamera, kMissingCamera}; };
-    auto window = std::make_unique<CMainDlg>(services);
+    auto window = Show(services);
     window->move(20, 20);
-    window->show();
-    EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
     return window;
   }
   std::string Debug() const { return ReadFile(kDebugLog).substr(debugStart_); }
@@ -139,14 +133,6 @@ class OverlayWindowsTest : public ::testing::Test {
   }
 
   Backdrop backdrop_;
-  TempDir dir_;
-  RegistryStore store_{dir_ / "OrvexLite/registry.txt", dir_ / "autostart"};
-  FakePrompts prompts_;
-  FakeLauncher launcher_;
-  FakeSystemTimes times_;
-  FakeCameras cameras_;
-  FakeNotifier notifier_;
-  CapmillEngine engine_;
   size_t debugStart_ = 0;
 };
 

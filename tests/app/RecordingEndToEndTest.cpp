@@ -19,6 +19,7 @@
 #include "MediaProbe.h"
 #include "MusicFiles.h"
 #include "DisplayTestMain.h"
+#include "RealWindowFixture.h"
 #include "RecordingEnvironment.h"
 #include "SpeakerRecorder.h"
 #include "core/CapmillEngine.h"
@@ -38,27 +39,18 @@ constexpr int kWidth = 640, kHeight = 480;
 constexpr int64_t kFrameInterval90k = 9000;  // 10 fps in the file's 1/90000 time base
 const std::string kDebugLog = "/tmp/orvex-end-to-end-test-" + std::to_string(::getpid()) + ".log";
 
-class RecordingEndToEndTest : public ::testing::Test {
+class RecordingEndToEndTest : public RealWindowTest {
  protected:
   void SetUp() override {
-    REQUIRE_RECORDING_ENVIRONMENT();
-    for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "HOME"}) ::setenv(name, dir_.path().c_str(), 1);
-    Store("FolderPath", dir_ / "rec");
-    Store("DefaultOutfilename", "Take");
+    RealWindowTest::SetUp();
     Store("RecordAudio", "TRUE");
     Store("SelectedMicrophone", RecordingEnvironment::Get().mic->Description());
     Store("LoggingEnabled", "TRUE");
-    std::filesystem::create_directories(dir_ / "rec");
   }
-  void Store(const std::string& name, const std::string& value) { store_.WriteValue(kRootKey, name, value); }
   std::unique_ptr<CMainDlg> Make(int schedulePeriodMs = 30000) {
-    MainWindowServices services{store_, prompts_, launcher_, engine_, times_, cameras_, &notifier_, nullptr,
-                                "/opt/orvex/OrvexLite"};
+    MainWindowServices services = Services();
     services.schedulePeriodMs = schedulePeriodMs;
-    auto window = std::make_unique<CMainDlg>(services);
-    window->show();
-    EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-    return window;
+    return Show(services);
   }
   static void ClickStartStop(CMainDlg& window) {
     QTest::mouseClick(window.ControlAs<QPushButton>(IDC_START_STOP), Qt::LeftButton);
@@ -80,14 +72,6 @@ class RecordingEndToEndTest : public ::testing::Test {
     return false;
   }
 
-  TempDir dir_;
-  RegistryStore store_{dir_ / "OrvexLite/registry.txt", dir_ / "autostart"};
-  FakePrompts prompts_;
-  FakeLauncher launcher_;
-  FakeSystemTimes times_;
-  FakeCameras cameras_;
-  FakeNotifier notifier_;
-  CapmillEngine engine_;
 };
 
 TEST_F(RecordingEndToEndTest, StartPauseResumeStopGivesACleanFile) {
