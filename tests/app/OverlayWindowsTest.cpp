@@ -253,6 +253,12 @@ TEST_F(OverlayWindowsTest, ThePreviewTakesTheCameraFromTheOverlayAndGivesItBack)
   const std::string debug = Debug();
   EXPECT_LT(debug.find("Video capture cleaned up\n"), debug.find("Camera preview video capture started successfully\n"));
   EXPECT_FALSE(window->cameraOverlay()->isVisible());
+  // "Include Camera" ticked again while the preview holds the camera: no overlay, no "LIVE" card.
+  auto* include = window->ControlAs<QCheckBox>(IDC_INCLUDE_CAMERA);
+  for (int click = 0; click < 2; ++click) QTest::mouseClick(include, Qt::LeftButton, {}, QPoint(8, include->height() / 2));
+  EXPECT_TRUE(include->isChecked());
+  EXPECT_FALSE(window->cameraOverlay()->isVisible());
+  EXPECT_FALSE(window->cameraOverlay()->feedRunning());
 
   // Full screen by its key: the recording shows the camera over the whole screen.
   Xdotool("windowfocus --sync " + std::to_string(preview->winId()));
