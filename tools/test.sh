@@ -19,11 +19,11 @@ ctest --test-dir build --output-on-failure
 sanitized=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVEX_BUILD_APP=OFF "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1 -g1"
   "-DCMAKE_C_FLAGS_RELWITHDEBINFO=-O1 -g1")
 cmake -S . -B build-asan "${sanitized[@]}" -DORVEX_SANITIZERS=address,undefined >/dev/null
-cmake --build build-asan -j"$jobs"
+cmake --build build-asan -j"$jobs" --target recording_tests
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-asan -L recording --output-on-failure
 
 cmake -S . -B build-tsan "${sanitized[@]}" -DORVEX_SANITIZERS=thread >/dev/null
-cmake --build build-tsan -j"$jobs"
+cmake --build build-tsan -j"$jobs" --target concurrency_tests
 TSAN_OPTIONS="halt_on_error=1 suppressions=$PWD/tools/tsan.supp" \
   ctest --test-dir build-tsan -L concurrency --output-on-failure
