@@ -2,6 +2,7 @@
 // window stands, and how name, title and logo stack inside it.
 #pragma once
 
+#include <QColor>
 #include <QRect>
 #include <QSize>
 #include <functional>
@@ -60,5 +61,6 @@ uint32_t ColourRef(int red, int green, int blue);
 int RedOf(uint32_t colour);
 int GreenOf(uint32_t colour);
 int BlueOf(uint32_t colour);
+inline QColor BrandColour(uint32_t colour) { return QColor(RedOf(colour), GreenOf(colour), BlueOf(colour)); }
 
 }  // namespace orvex

@@ -14,8 +14,6 @@ using namespace orvex;
 
 namespace {
 
-QColor FromColourRef(uint32_t colour) { return QColor(RedOf(colour), GreenOf(colour), BlueOf(colour)); }
-
 // Arial, or the system's sans-serif font where it is missing.
 QFont BrandFont(int pixels, bool bold) {
   QFont font("Arial");
@@ -79,9 +77,9 @@ void CBrandOverlayDlg::LoadLogo() {
 }
 
 void CBrandOverlayDlg::Paint(QPainter& painter, bool report) const {
-  const QColor background = FromColourRef(values_.backgroundColour);
+  const QColor background = BrandColour(values_.backgroundColour);
   painter.fillRect(QRect(QPoint(0, 0), size()), background);
-  painter.setPen(FromColourRef(values_.textColour));
+  painter.setPen(BrandColour(values_.textColour));
   if (!layout_.nameLabel.isEmpty()) {
     painter.setFont(BrandFont(layout_.nameFontPixels, true));
     painter.drawText(layout_.nameLabel, Qt::AlignHCenter | Qt::AlignTop, QString::fromStdString(values_.name));
@@ -122,7 +120,7 @@ void CBrandOverlayDlg::ApplyMask() {
   }
   // The colour key: exactly the background colour is cut out, shape and input alike.
   const QImage picture = Picture();
-  const QRgb key = FromColourRef(values_.backgroundColour).rgb();
+  const QRgb key = BrandColour(values_.backgroundColour).rgb();
   setMask(QBitmap::fromImage(picture.createMaskFromColor(key, Qt::MaskInColor)));
 }
 

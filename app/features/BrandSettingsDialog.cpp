@@ -23,8 +23,6 @@ constexpr char kImageFilter[] =
 constexpr char kImageSuffix[] = "*.jpg;*.jpeg;*.png;*.bmp;*.gif";
 constexpr char kSizeRange[] = "Enter an integer between 100 and 2000.";
 
-QColor FromColourRef(uint32_t colour) { return QColor(RedOf(colour), GreenOf(colour), BlueOf(colour)); }
-
 }  // namespace
 
 CColourSwatchButton::CColourSwatchButton(const QString& caption, QWidget* parent) : QPushButton(caption, parent) {
@@ -43,7 +41,7 @@ QColor CColourSwatchButton::CaptionColour(uint32_t colourRef) {
 void CColourSwatchButton::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   const QRect area = rect().adjusted(0, 0, -1, -1);
-  painter.fillRect(area, FromColourRef(colour_));
+  painter.fillRect(area, BrandColour(colour_));
   painter.setPen(Qt::black);
   painter.drawRect(area);
   painter.setPen(CaptionColour(colour_));

@@ -4,6 +4,7 @@
 
 #include <QImage>
 #include <QSize>
+#include <atomic>
 #include <condition_variable>
 #include <functional>
 #include <memory>
@@ -67,7 +68,8 @@ class FfmpegCameraFeed : public CameraFeed {
   std::thread thread_;
   mutable std::mutex lock_;
   std::condition_variable wake_;
-  bool stopping_ = false;
+  bool stopping_ = false;                  // guarded by lock_, for the pacing wait
+  std::atomic<bool> interrupted_{false};  // the same, read by FFmpeg's callback without the lock
   QSize pictureSize_{200, 200};
   QImage newest_;
 };

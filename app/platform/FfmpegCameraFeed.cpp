@@ -56,6 +56,7 @@ void FfmpegCameraFeed::Start(const std::string& cameraName, Callbacks callbacks)
   {
     std::lock_guard<std::mutex> guard(lock_);
     stopping_ = false;
+    interrupted_ = false;
     newest_ = QImage();
   }
   thread_ = std::thread([this, cameraName, callbacks = std::move(callbacks)] { Run(cameraName, callbacks); });
@@ -66,6 +67,7 @@ void FfmpegCameraFeed::Stop() {
   {
     std::lock_guard<std::mutex> guard(lock_);
     stopping_ = true;
+    interrupted_ = true;
   }
   wake_.notify_all();
   thread_.join();
@@ -113,10 +115,9 @@ void FfmpegCameraFeed::Run(std::string cameraName, Callbacks callbacks) {
   Session session;
   session.input = avformat_alloc_context();
   // A blocked read ends as soon as a stop is asked for.
+  // FFmpeg asks this many times per packet: no lock there.
   session.input->interrupt_callback.callback = [](void* self) -> int {
-    auto* feed = static_cast<FfmpegCameraFeed*>(self);
-    std::lock_guard<std::mutex> guard(feed->lock_);
-    return feed->stopping_ ? 1 : 0;
+    return static_cast<FfmpegCameraFeed*>(self)->interrupted_.load() ? 1 : 0;
   };
   session.input->interrupt_callback.opaque = this;
   if (!format || avformat_open_input(&session.input, url.c_str(), format, nullptr) < 0)
@@ -140,10 +141,7 @@ void FfmpegCameraFeed::Run(std::string cameraName, Callbacks callbacks) {
   bool seenPicture = false;
   while (true) {
     const int read = av_read_frame(session.input, session.packet);
-    if (read < 0) {
-      std::lock_guard<std::mutex> guard(lock_);
-      if (stopping_) break;
-    }
+    if (read < 0 && interrupted_) break;
     if (read < 0 || avcodec_send_packet(session.decoder, session.packet) < 0) {
       av_packet_unref(session.packet);
       if (!seenPicture) DebugOutput(words_.failedStart + "\n");
