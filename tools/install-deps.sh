@@ -3,7 +3,7 @@
 # Only packages that are missing are installed, so a prepared machine pays nothing.
 set -euo pipefail
 pkgs=(
-  build-essential cmake pkg-config
+  build-essential cmake ninja-build pkg-config
   libavformat-dev libavcodec-dev libavdevice-dev libavutil-dev libswscale-dev libswresample-dev
   ffmpeg
   qt6-base-dev libgl-dev

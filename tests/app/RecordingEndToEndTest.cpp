@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QElapsedTimer>
 #include <QTime>
 #include <cstdio>
 #include <filesystem>
@@ -291,47 +292,48 @@ TEST_F(RecordingEndToEndTest, UnwritableFolderComesBackToReady) {
   ASSERT_FALSE(notifier_.balloons.empty());
 }
 
-// The schedule with the real clock: a window from the next minute to the one
-// after, with streaming on and "Do not stream with scheduled recording" ticked.
+// The schedule on a wall clock that runs ten times fast (a minute in 6 s):
+// the real monitor, main window and engine record the window from the next
+// minute to the one after, with streaming on and "Do not stream with
+// scheduled recording" ticked.
 TEST_F(RecordingEndToEndTest, AScheduledMinuteRecordsWithoutStreaming) {
   if (const std::string why = MissingRtmpTools(); !why.empty()) GTEST_SKIP() << why;
   RtmpServer server;
   ASSERT_TRUE(server.ok());
   Store("EnableVideoStreaming", "TRUE");
   WriteStreamingServers(store_, {{"Main", "rtmp://127.0.0.1:" + std::to_string(server.port()) + "/live", "sched", 1}});
-  auto window = Make(1000);
-  QSignalSpy finished(&window->controller(), &RecordingController::RecordingFinished);
-  // A window never crosses midnight; a start too close to the next minute takes the one after.
-  QTime now = QTime::currentTime();
-  if (now >= QTime(23, 57)) {
-    QTest::qWait(now.msecsTo(QTime(23, 59, 59, 999)) + 5000);
-    now = QTime::currentTime();
-  }
-  const QTime from = QTime(now.hour(), now.minute()).addSecs(now.second() >= 55 ? 120 : 60);
-  const QTime to = from.addSecs(60);
-  const auto text = [](QTime time) {
-    const int hour12 = time.hour() % 12 == 0 ? 12 : time.hour() % 12;
-    return FormatScheduleTime(std::to_string(hour12), Printf("%02d", time.minute()), time.hour() < 12 ? "AM" : "PM");
+  // 10:04:58 when the window opens: the window runs from 10:05 to 10:06.
+  constexpr int kSpeed = 10, kStartSecond = 10 * 3600 + 4 * 60 + 58;
+  const ScheduleDate today{2030, 6, 14};
+  QElapsedTimer real;
+  real.start();
+  MainWindowServices services = Services();
+  services.schedulePeriodMs = 500;
+  services.localClock = [&] {
+    const qint64 second = kStartSecond + real.elapsed() * kSpeed / 1000;
+    return LocalClockReading{today, static_cast<int>(second / 60)};
   };
-  const QDate today = QDate::currentDate();
+  auto window = Show(services);
+  QSignalSpy finished(&window->controller(), &RecordingController::RecordingFinished);
   Store("EnableScheduledRecording", "TRUE");
   Store("DoNotStreamWithScheduledRecording", "TRUE");
   Store("ScheduledRecordingCount", "1");
-  Store("ScheduledRecording0_Date", FormatScheduleDate({today.year(), today.month(), today.day()}));
-  Store("ScheduledRecording0_FromTime", text(from));
-  Store("ScheduledRecording0_ToTime", text(to));
+  Store("ScheduledRecording0_Date", FormatScheduleDate(today));
+  Store("ScheduledRecording0_FromTime", FormatScheduleTime("10", "05", "AM"));
+  Store("ScheduledRecording0_ToTime", FormatScheduleTime("10", "06", "AM"));
   window->LoadSchedules();
   ASSERT_TRUE(window->scheduleMonitorRunning());
 
-  ASSERT_TRUE(QTest::qWaitFor([&] { return finished.count() >= 1; }, 190000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return finished.count() >= 1; }, 30000));
   const std::string path = finished[0][0].toString().toStdString();
   EXPECT_EQ(path, dir_ / "rec/Take.mp4");
   const ProbedFile file = ProbeFile(path);
   ASSERT_TRUE(file.ok);
   ASSERT_NE(file.Video(), nullptr);
   ASSERT_NE(file.Audio(), nullptr);
-  EXPECT_GE(file.Video()->DurationSeconds(), 55);
-  EXPECT_LE(file.Video()->DurationSeconds(), 65);
+  // Six real seconds, give or take a pass and the engine's start.
+  EXPECT_GE(file.Video()->DurationSeconds(), 4.5);
+  EXPECT_LE(file.Video()->DurationSeconds(), 7.5);
   EXPECT_EQ(DecodeErrors(path), "");
   EXPECT_GT(ToneShare(DecodeAudio(path), 440), 0.8);
   // Nothing reached the server.

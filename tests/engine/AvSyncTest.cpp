@@ -1,6 +1,6 @@
 // Sound and picture in step, as a viewer judges lip sync: flashes and beeps
 // made at the same instant land together in the recording; and a sound card
-// whose clock runs fast or slow stays on the recording clock for minutes.
+// whose clock runs fast or slow stays on the recording clock over a minute.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -59,7 +59,7 @@ namespace {
 constexpr int kDeviceRate = 44100;
 constexpr double kMarkerEverySeconds = 10;
 constexpr double kMarkerSeconds = 0.05;
-constexpr int kMarkers = 12;
+constexpr int kMarkers = 6;
 
 // Feeds a PulseAudio pipe source like a sound card whose clock runs `ppm`
 // fast: a 440 Hz tone at 44100 samples per second of its own clock, with a
@@ -172,7 +172,7 @@ TEST(AudioClock, OneRecording) {
   const size_t from = static_cast<size_t>((onsets[0] - 9) * sound.rate);
   const size_t to = sound.samples.size() - sound.rate / 5;
   const std::vector<double> levels = WindowLevels(sound.samples, sound.rate, from, to);
-  ASSERT_GT(levels.size(), 10000u);
+  ASSERT_GT(levels.size(), static_cast<size_t>((kMarkers - 1) * kMarkerEverySeconds * 100));
   double worst = 0;
   size_t at = 0;
   for (size_t i = 1; i < levels.size(); ++i)
@@ -185,11 +185,11 @@ TEST(AudioClock, FastAndSlowStayOnTheRecordingClock) {
   if (const std::string why = MissingTools(); !why.empty()) GTEST_SKIP() << why;
   TempDir dir;
   std::vector<ChildProcess> children;
-  for (const char* ppm : {"500", "-500"})
+  for (const char* ppm : {"800", "-800"})
     children.emplace_back(std::vector<std::string>{"/proc/self/exe", "--gtest_filter=AudioClock.OneRecording"},
                           std::vector<std::string>{std::string("ORVEX_CLOCK_PPM=") + ppm}, dir / (std::string(ppm) + ".log"));
   for (size_t i = 0; i < children.size(); ++i) {
-    const std::string ppm = i == 0 ? "500" : "-500";
+    const std::string ppm = i == 0 ? "800" : "-800";
     EXPECT_EQ(children[i].WaitForExit(std::chrono::seconds(240)), 0) << ppm << " ppm:\n" << ReadFile(dir / (ppm + ".log"));
   }
 }
