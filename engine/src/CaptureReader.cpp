@@ -1,5 +1,10 @@
 #include <chrono>
+#include <cstdlib>
 #include <thread>
+
+extern "C" {
+#include <libavutil/time.h>
+}
 
 #include "platform/CaptureDevices.h"
 #include "platform/Log.h"
@@ -16,6 +21,25 @@ void SendEndOfStream(AVCodecContext* encoder, AVPacket* packet, const std::funct
     writePacket();
   }
 }
+
+namespace {
+
+// Whether the screen picture just read was grabbed before this wall-clock
+// moment. The X11 grabber stamps each picture with the wall clock in
+// microseconds as it grabs it; stamps of any other kind are never judged.
+bool GrabbedBefore(const MediaInput& input, int64_t wallUs) {
+  if (wallUs <= 0 || !input.ifmt_ctx || input.inputPacket->pts == AV_NOPTS_VALUE) return false;
+  const unsigned index = static_cast<unsigned>(input.inputPacket->stream_index);
+  if (index >= input.ifmt_ctx->nb_streams) return false;
+  const AVRational base = input.ifmt_ctx->streams[index]->time_base;
+  if (base.num != 1 || base.den != 1000000) return false;
+  const int64_t pts = input.inputPacket->pts;
+  constexpr int64_t kPlausibleUs = 10'000'000;
+  if (std::llabs(pts - av_gettime()) > kPlausibleUs) return false;
+  return pts < wallUs;
+}
+
+}  // namespace
 
 CaptureReader::Result CaptureReader::Read(MediaInput& input) {
   const int code = input.readPacket(input.inputPacket);
@@ -52,7 +76,13 @@ CaptureReader::Result CaptureReader::Read(MediaInput& input) {
   std::optional<int64_t> pauseStart;
   {
     std::lock_guard<std::mutex> hold(Engine().lock);
-    if (!Engine().paused) return Result::Packet;
+    if (!Engine().paused) {
+      if (input.kind != kScreenVideo || !GrabbedBefore(input, Engine().resumedAtWallUs)) return Result::Packet;
+      // Grabbed while paused, read after the resume: it may still show what
+      // the pause put on the screen (the recording controls).
+      av_packet_unref(input.inputPacket);
+      return Result::Retry;
+    }
     const RecordingClock* clock = Engine().activeClock;
     if (clock && clock->isPaused) pauseStart = clock->pauseStart;
   }

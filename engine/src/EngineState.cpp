@@ -2,6 +2,10 @@
 
 #include <chrono>
 
+extern "C" {
+#include <libavutil/time.h>
+}
+
 #include "platform/Log.h"
 
 namespace capmill {
@@ -26,6 +30,7 @@ void ResetRecordingTiming() {
     delayMs = engine.audioDelayConfiguredMs.load();
     engine.audioDelayCurrentMs = delayMs;
     engine.paused = false;
+    engine.resumedAtWallUs = 0;
   }
   const std::string line = log::Format(
       256, "Timing reset for new recording: Global timer cleared, audio delay reset to %dms, paused state cleared\n",
@@ -47,6 +52,7 @@ void PauseRecording() {
 void ResumeRecording() {
   EngineState& engine = Engine();
   std::lock_guard<std::mutex> hold(engine.lock);
+  if (engine.paused) engine.resumedAtWallUs = av_gettime();
   engine.paused = false;
   if (engine.activeClock && engine.activeClock->isPaused) {
     engine.activeClock->isPaused = false;

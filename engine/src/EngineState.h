@@ -55,6 +55,9 @@ struct EngineState {
   std::mutex lock;
   double musicVolume = 0.3;
   bool paused = false;
+  // Wall-clock microseconds (av_gettime) of the last resume from a pause, 0
+  // before any: a screen picture grabbed earlier belongs to the pause.
+  int64_t resumedAtWallUs = 0;
   RecordingClock* activeClock = nullptr;
   int adaptiveQualityLevel = 0;
   // The container the inputs of the current recording share: a non-owning
