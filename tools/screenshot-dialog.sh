@@ -7,6 +7,8 @@
 #   tools/screenshot-dialog.sh camera-overlay OUT.png     (a test-pattern camera, centred)
 #   tools/screenshot-dialog.sh camera-card OUT.png        (the card of a camera that is not there)
 #   tools/screenshot-dialog.sh camera-preview OUT.png
+#   tools/screenshot-dialog.sh toolbar OUT.png             (the recording controls, idle)
+#   tools/screenshot-dialog.sh toolbar-paused OUT.png      (the recording controls during a pause)
 #   tools/screenshot-dialog.sh main-window OUT.png         (advanced options shown)
 #   tools/screenshot-dialog.sh main-window-basic OUT.png   (advanced options hidden)
 # The main window lists the microphones of a private virtual PulseAudio server.

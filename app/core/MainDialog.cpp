@@ -62,6 +62,7 @@ CMainDlg::~CMainDlg() {
   delete preview_.data();
   overlay_.reset();
   brand_.reset();
+  toolbar_.reset();
   sleepPrevention_.Release();
   controller_.reset();
   if (hotkeys_) hotkeys_->Unregister();
@@ -135,6 +136,7 @@ void CMainDlg::OnInitDialog() {
   connect(statsTimer_, &QTimer::timeout, this, &CMainDlg::OnTimer1);
   statsTimer_->start();
 
+  if (settings_.ReadFlag("ShowRecordingControlsOnDesktop")) MakeToolbar();
   HandleCommandLine();
   ShowMicrophoneControls(ControlAs<QCheckBox>(IDC_RECORD_AUDIO)->isChecked());
   StartWithWindowsCheck();

@@ -20,6 +20,7 @@
 #include "platform/Notifier.h"
 #include "features/CameraPreviewDialog.h"
 #include "features/EventLog.h"
+#include "features/RecordingControlsToolbarDialog.h"
 #include "features/ScheduleMonitor.h"
 #include "features/SleepPrevention.h"
 
@@ -92,7 +93,10 @@ enum MainCommandId : int {
   ID_VIEW_LOGS = 32788, ID_SNIPPING_TOOL = 32789, ID_PAINT = 32790, ID_PLAY_RECORDED = 32791,
 };
 
-class CMainDlg : public QMainWindow, private orvex::RecordingHost, private orvex::PreviewHost {
+class CMainDlg : public QMainWindow,
+                 private orvex::RecordingHost,
+                 private orvex::PreviewHost,
+                 private orvex::ToolbarHost {
   Q_OBJECT
 
  public:
@@ -149,6 +153,10 @@ class CMainDlg : public QMainWindow, private orvex::RecordingHost, private orvex
   void HideBrandOverlay();
   void OnBrandSettings();
   CBrandOverlayDlg* brandOverlay() const { return brand_.get(); }
+  // The floating recording controls; nothing until first made.
+  CRecordingControlsToolbarDlg* toolbar() const { return toolbar_.get(); }
+  // After the default settings are accepted: the toolbar follows its option.
+  void UpdateToolbarAfterSettings();
   int activeScheduleIndex() const { return activeScheduleIndex_; }
   bool doNotStreamScheduled() const { return doNotStreamScheduled_; }
   std::vector<orvex::ScheduledRecording> schedules() const;
@@ -205,6 +213,16 @@ class CMainDlg : public QMainWindow, private orvex::RecordingHost, private orvex
   void ApplyRecordingDefaults(const orvex::RecordingDefaults& defaults) override { defaults_ = defaults; }
   bool BookScheduledStop(const std::string& path) override;
   void ShowOverlaysForRecording(bool recording) override;
+  void UpdateToolbar(bool recording, bool paused) override;
+  void ShowToolbarAfterStop() override;
+  // The toolbar's buttons.
+  void OnToolbarStartStop() override;
+  void OnToolbarPauseResume() override;
+  void OnToolbarSettings() override;
+  // Makes the toolbar with the window's state; false when it could not be made.
+  bool MakeToolbar();
+  // Shown while idle or paused, hidden while a recording runs.
+  void ApplyToolbarShowRule();
   // The preview's view of the window.
   bool RecordingPaused() const override;
   void PostPauseCommand() override;
@@ -290,6 +308,7 @@ class CMainDlg : public QMainWindow, private orvex::RecordingHost, private orvex
   std::unique_ptr<CCameraOverlayDlg> overlay_;
   QPointer<CCameraPreviewDlg> preview_;
   std::unique_ptr<CBrandOverlayDlg> brand_;
+  std::unique_ptr<CRecordingControlsToolbarDlg> toolbar_;
   bool closingForGood_ = false;
 
   std::map<int, QWidget*> controls_;

@@ -121,6 +121,8 @@ void RecordingController::BeginRecording() {
   host_.ShowRecordingState(true);
   engine_.ResumeRecording();  // clears a pause left in the engine
   paused_ = false;
+  // Off the screen before the first frame is taken.
+  host_.UpdateToolbar(true, false);
   clockSeen_ = false;
   startMs_ = NowMs();
   engine_.SetSystemMonitoringEnabled(true);
@@ -152,6 +154,7 @@ void RecordingController::BeginRecording() {
     host_.LogEvent(BackgroundMusicStarted, "Background music started", options.musicPath);
   if (job->call.streaming) host_.LogEvent(StreamingStarted, "Streaming started", "");
   host_.ShowOverlaysForRecording(true);
+  host_.UpdateToolbar(true, false);
   host_.SetStatusPane(0, "Recording...");
   host_.SetStatusPane(1, "");
   host_.UpdateSystemStats();
@@ -219,6 +222,7 @@ void RecordingController::StopRecording() {
   if (host_.StreamingTicked()) host_.LogEvent(StreamingStopped, "Streaming stopped", "");
   streamingActive_ = false;
   host_.ShowRecordingState(false);
+  host_.ShowToolbarAfterStop();
   actualOutputFile_.clear();
   startMs_ = 0;
   paused_ = false;
@@ -231,11 +235,14 @@ void RecordingController::StopRecording() {
 void RecordingController::TogglePause() {
   if (!current_) return;
   if (paused_) {
+    // The toolbar leaves the screen before the engine takes frames again.
+    host_.UpdateToolbar(true, false);
     engine_.ResumeRecording();
     paused_ = false;
   } else {
     engine_.PauseRecording();
     paused_ = true;
+    host_.UpdateToolbar(true, true);
   }
 }
 

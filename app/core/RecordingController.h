@@ -57,6 +57,12 @@ class RecordingHost {
   // The camera and brand overlays as a recording starts (shown by their
   // rules) or stops (hidden).
   virtual void ShowOverlaysForRecording(bool recording) = 0;
+  // The floating toolbar, if it exists: its buttons follow the state. It is
+  // hidden while a recording runs (off the screen when this returns, so the
+  // next frame cannot hold it) and shown while the recording is paused.
+  virtual void UpdateToolbar(bool recording, bool paused) = 0;
+  // After a stop, with the toolbar option on: made if missing, then shown idle.
+  virtual void ShowToolbarAfterStop() = 0;
   // Starts the program anew to record there, and closes this instance.
   virtual void RestartApplication() = 0;
 };

@@ -199,6 +199,20 @@ RgbPicture DecodePicture(const std::string& path, double seconds) {
   return picture;
 }
 
+std::vector<uint32_t> PixelInEveryFrame(const std::string& path, int x, int y) {
+  // Every frame as it was recorded: no frame rate conversion drops or repeats one.
+  FILE* pipe = ::popen(("ffmpeg -nostdin -v quiet -i '" + path + "' -vf format=rgb24,crop=1:1:" + std::to_string(x) + ":" +
+                        std::to_string(y) + " -fps_mode passthrough -f rawvideo -pix_fmt rgb24 - 2>/dev/null")
+                           .c_str(),
+                       "r");
+  std::vector<uint32_t> colours;
+  if (!pipe) return colours;
+  uint8_t rgb[3];
+  while (std::fread(rgb, 1, 3, pipe) == 3) colours.push_back(rgb[0] << 16 | rgb[1] << 8 | rgb[2]);
+  ::pclose(pipe);
+  return colours;
+}
+
 bool CloseColour(uint32_t a, uint32_t b, int tolerance) {
   for (int shift : {16, 8, 0})
     if (std::abs(static_cast<int>((a >> shift) & 0xff) - static_cast<int>((b >> shift) & 0xff)) > tolerance) return false;

@@ -61,6 +61,8 @@ struct RgbPicture {
 };
 // The video frame shown at `seconds` into the file.
 RgbPicture DecodePicture(const std::string& path, double seconds);
+// The colour (0xRRGGBB) of one pixel in every decoded frame, in order.
+std::vector<uint32_t> PixelInEveryFrame(const std::string& path, int x, int y);
 // Whether two colours differ by at most `tolerance` in each channel.
 bool CloseColour(uint32_t a, uint32_t b, int tolerance);
 

@@ -2,6 +2,7 @@
 // picture of it, for reviewing windows without a person at the screen.
 //   dialog-shot streaming-servers|event-log-viewer|schedule-recording|brand-settings|main-window OUT.png
 //   dialog-shot camera-overlay|camera-card|camera-preview OUT.png   (a test-pattern camera; the card)
+//   dialog-shot toolbar|toolbar-paused OUT.png   (the recording controls idle, and during a pause)
 #include <QApplication>
 #include <QGuiApplication>
 #include <QScreen>
@@ -15,6 +16,7 @@
 #include "features/CameraOverlayDialog.h"
 #include "features/CameraPreviewDialog.h"
 #include "features/EventLogViewerDialog.h"
+#include "features/RecordingControlsToolbarDialog.h"
 #include "platform/CameraFeed.h"
 #include "features/ScheduleDialog.h"
 
@@ -30,6 +32,12 @@ struct IdleHost : orvex::PreviewHost {
   void RaiseBrandOverlay(const char*) override {}
 };
 
+struct IdleToolbarHost : orvex::ToolbarHost {
+  void OnToolbarStartStop() override {}
+  void OnToolbarPauseResume() override {}
+  void OnToolbarSettings() override {}
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -37,12 +45,13 @@ int main(int argc, char** argv) {
   if (argc != 3) {
     std::fprintf(stderr,
                  "usage: dialog-shot streaming-servers|event-log-viewer|schedule-recording|brand-settings|main-window|"
-                 "camera-overlay|camera-card|camera-preview OUT.png\n");
+                 "camera-overlay|camera-card|camera-preview|toolbar|toolbar-paused OUT.png\n");
     return 2;
   }
   const QString which = argv[1], out = argv[2];
   orvex::RealServices services;
   IdleHost host;
+  IdleToolbarHost toolbarHost;
   const auto feed = [] { return std::make_unique<orvex::FfmpegCameraFeed>(); };
   std::unique_ptr<QWidget> window;
   if (which == "streaming-servers") {
@@ -67,6 +76,11 @@ int main(int argc, char** argv) {
         host, std::vector<std::string>{kTestCamera, "USB Camera HD"}, kTestCamera, feed);
     preview->setAttribute(Qt::WA_DeleteOnClose, false);  // owned here
     window = std::move(preview);
+  } else if (which == "toolbar" || which == "toolbar-paused") {
+    const bool paused = which == "toolbar-paused";
+    auto toolbar = std::make_unique<CRecordingControlsToolbarDlg>(toolbarHost, paused, paused);
+    toolbar->ShowToolbar();
+    window = std::move(toolbar);
   } else {
     std::fprintf(stderr, "dialog-shot: unknown window '%s'\n", argv[1]);
     return 2;
@@ -75,7 +89,7 @@ int main(int argc, char** argv) {
   // Long enough for the status bar's first CPU figures.
   QTimer::singleShot(2500, [&] {
     // The camera windows as the screen shows them: the overlay's shape clips it.
-    const bool onScreen = which.startsWith("camera-");
+    const bool onScreen = which.startsWith("camera-") || which.startsWith("toolbar");
     const QRect area = window->frameGeometry();
     const bool saved = (onScreen ? QGuiApplication::primaryScreen()->grabWindow(0, area.x(), area.y(), area.width(),
                                                                                 area.height())
