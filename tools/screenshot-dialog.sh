@@ -7,6 +7,8 @@
 #   tools/screenshot-dialog.sh camera-overlay OUT.png     (a test-pattern camera, centred)
 #   tools/screenshot-dialog.sh camera-card OUT.png        (the card of a camera that is not there)
 #   tools/screenshot-dialog.sh camera-preview OUT.png
+#   tools/screenshot-dialog.sh default-settings OUT.png    (auto-save to OneDrive on)
+#   tools/screenshot-dialog.sh recent-files OUT.png        (three long paths)
 #   tools/screenshot-dialog.sh toolbar OUT.png             (the recording controls, idle)
 #   tools/screenshot-dialog.sh toolbar-paused OUT.png      (the recording controls during a pause)
 #   tools/screenshot-dialog.sh main-window OUT.png         (advanced options shown)
@@ -71,6 +73,20 @@ STORE
 "ScheduledRecording2_Enabled"="FALSE"
 "ScheduledRecording2_Status"="Not Started"
 "ScheduledRecording2_FilePath"=""
+STORE
+    ;;
+  default-settings)
+    cat >>"$config/OrvexLite/registry.txt" <<STORE
+
+[SOFTWARE\\\\OrvexLite]
+"DefaultFPS"="30"
+"DefaultCRF"="20"
+"MinimizeToTray"="TRUE"
+"LoggingEnabled"="TRUE"
+"ShowRecordingControlsOnDesktop"="TRUE"
+"AutoSaveToCloud"="TRUE"
+"CloudDriveType"="OneDrive"
+"CloudFolderPath"="Orvex/Recordings"
 STORE
     ;;
   main-window|main-window-basic)

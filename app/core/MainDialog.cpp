@@ -4,12 +4,14 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDesktopServices>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
 #include <QTimer>
+#include <QUrl>
 
 #include "core/Product.h"
 #include "core/RecordingEngine.h"
@@ -57,6 +59,9 @@ CMainDlg::CMainDlg(MainWindowServices services, QWidget* parent)
 }
 
 CMainDlg::~CMainDlg() {
+  // Cloud copies give up their waits and end before anything they use goes.
+  cloudStop_ = true;
+  WaitForCloudCopies();
   // The monitor asks the controller whether a recording runs: it goes first.
   monitor_.reset();
   delete preview_.data();
@@ -69,6 +74,7 @@ CMainDlg::~CMainDlg() {
 }
 
 void CMainDlg::OnInitDialog() {
+  openFile = [](const std::string& path) { QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path))); };
   setWindowTitle(kProductName);
   setWindowIcon(QIcon(":/orvex/orvex.png"));
   ControlAs<QLineEdit>(IDC_FILE_NAME)->setText(kDefaultFileName);

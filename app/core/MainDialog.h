@@ -12,6 +12,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/MainWindowRules.h"
@@ -19,6 +20,7 @@
 #include "core/Settings.h"
 #include "platform/Notifier.h"
 #include "features/CameraPreviewDialog.h"
+#include "features/DefaultSettingsDialog.h"
 #include "features/EventLog.h"
 #include "features/RecordingControlsToolbarDialog.h"
 #include "features/ScheduleMonitor.h"
@@ -96,7 +98,8 @@ enum MainCommandId : int {
 class CMainDlg : public QMainWindow,
                  private orvex::RecordingHost,
                  private orvex::PreviewHost,
-                 private orvex::ToolbarHost {
+                 private orvex::ToolbarHost,
+                 private orvex::DefaultSettingsHost {
   Q_OBJECT
 
  public:
@@ -157,6 +160,8 @@ class CMainDlg : public QMainWindow,
   CRecordingControlsToolbarDlg* toolbar() const { return toolbar_.get(); }
   // After the default settings are accepted: the toolbar follows its option.
   void UpdateToolbarAfterSettings();
+  // Returns once every cloud copy has ended (tests; the exit stops them).
+  void WaitForCloudCopies();
   int activeScheduleIndex() const { return activeScheduleIndex_; }
   bool doNotStreamScheduled() const { return doNotStreamScheduled_; }
   std::vector<orvex::ScheduledRecording> schedules() const;
@@ -178,6 +183,14 @@ class CMainDlg : public QMainWindow,
   void OnAbout();
   void OnVisitWebsite();
   void OnViewLogs();
+  // The Tools menu: the recent recordings, a screen snip and a paint program.
+  void OnPlayRecordedVideos();
+  void OnSnippingTool();
+  void OnPaint();
+  // Opens a recording with the desktop's player; tests replace it.
+  std::function<void(const std::string&)> openFile;
+  // "Default Settings"; after OK the recording defaults and the toolbar follow.
+  void OnDefaultSettings();
   void OnStreamingServers();
   void OnCameraProperties();
   // The Setup menu's "View Logs" rule, run whenever the menu opens.
@@ -212,9 +225,17 @@ class CMainDlg : public QMainWindow,
   void SetStatusPane(int pane, const std::string& text) override { SetPaneText(pane, QString::fromStdString(text)); }
   void ApplyRecordingDefaults(const orvex::RecordingDefaults& defaults) override { defaults_ = defaults; }
   bool BookScheduledStop(const std::string& path) override;
+  void RememberRecording(const std::string& path) override;
   void ShowOverlaysForRecording(bool recording) override;
   void UpdateToolbar(bool recording, bool paused) override;
   void ShowToolbarAfterStop() override;
+  void StartCloudAutoSave(const std::string& path, std::shared_ptr<orvex::RecordingCompletion> recording) override;
+  // The Default Settings dialog's view of the window.
+  void SetSeparateFilesFlag(bool separate) override { music_.separateAudioVideo = separate; }
+  void ApplyEncoderDefaults(int fps, int crf) override;
+  void OpenEventLogViewer() override { OnViewLogs(); }
+  // The output path options from the fields (pulled from the controls first).
+  orvex::OutputPathOptions PathOptions() const;
   // The toolbar's buttons.
   void OnToolbarStartStop() override;
   void OnToolbarPauseResume() override;
@@ -309,6 +330,13 @@ class CMainDlg : public QMainWindow,
   QPointer<CCameraPreviewDlg> preview_;
   std::unique_ptr<CBrandOverlayDlg> brand_;
   std::unique_ptr<CRecordingControlsToolbarDlg> toolbar_;
+  // Cloud copies of stopped recordings; stopped and joined at exit.
+  struct CloudWorker {
+    std::thread thread;
+    std::atomic<bool> ended{false};
+  };
+  std::vector<std::unique_ptr<CloudWorker>> cloudWorkers_;
+  std::atomic<bool> cloudStop_{false};
   bool closingForGood_ = false;
 
   std::map<int, QWidget*> controls_;

@@ -15,6 +15,7 @@
 #include "core/CameraPropertiesDialog.h"
 #include "core/ClickablePicture.h"
 #include "core/MainDialog.h"
+#include "features/DefaultSettingsDialog.h"
 #include "core/Product.h"
 #include "core/RecordingEngine.h"
 #include "core/StreamingSettingsDialog.h"
@@ -246,6 +247,19 @@ void CMainDlg::PrepareSetupMenu() {
 void CMainDlg::OnViewLogs() {
   CEventLogViewerDlg viewer(services_.store, services_.prompts, this);
   viewer.exec();
+}
+
+void CMainDlg::OnDefaultSettings() {
+  CDefaultSettingsDlg dialog(services_.store, services_.prompts, static_cast<DefaultSettingsHost&>(*this),
+                             services_.programPath, this);
+  if (dialog.exec() != QDialog::Accepted) return;
+  defaults_ = LoadRecordingDefaults(settings_);
+  UpdateToolbarAfterSettings();
+}
+
+void CMainDlg::ApplyEncoderDefaults(int fps, int crf) {
+  services_.engine.SetFrameRate(fps);
+  services_.engine.SetCrf(crf);
 }
 
 void CMainDlg::OnVisitWebsite() { services_.launcher.Open(kProductWebSite); }

@@ -245,7 +245,8 @@ void CMainDlg::BuildMenus() {
           &CMainDlg::OnScheduleRecording);
   connect(item(setupMenu_, ID_BRAND_SETTINGS, "Brand Settings", true), &QAction::triggered, this,
           &CMainDlg::OnBrandSettings);
-  item(setupMenu_, ID_DEFAULT_SETTINGS, "Default Settings", false);
+  connect(item(setupMenu_, ID_DEFAULT_SETTINGS, "Default Settings", true), &QAction::triggered, this,
+          &CMainDlg::OnDefaultSettings);
   setupMenu_->addSeparator();
   connect(item(setupMenu_, ID_VIEW_LOGS, "View Logs", true), &QAction::triggered, this, &CMainDlg::OnViewLogs);
   connect(item(setupMenu_, ID_RESET, "Reset to Factory Defaults", true), &QAction::triggered, this,
@@ -253,9 +254,10 @@ void CMainDlg::BuildMenus() {
   connect(setupMenu_, &QMenu::aboutToShow, this, &CMainDlg::PrepareSetupMenu);
 
   QMenu* tools = menuBar()->addMenu("&Tools");
-  item(tools, ID_PLAY_RECORDED, "Play Recorded Videos", false);
-  item(tools, ID_SNIPPING_TOOL, "Snipping Tool", false);
-  item(tools, ID_PAINT, "MS Paint", false);
+  connect(item(tools, ID_PLAY_RECORDED, "Play Recorded Videos", true), &QAction::triggered, this,
+          &CMainDlg::OnPlayRecordedVideos);
+  connect(item(tools, ID_SNIPPING_TOOL, "Snipping Tool", true), &QAction::triggered, this, &CMainDlg::OnSnippingTool);
+  connect(item(tools, ID_PAINT, "MS Paint", true), &QAction::triggered, this, &CMainDlg::OnPaint);
 
   QMenu* help = menuBar()->addMenu("&Help");
   connect(item(help, ID_HELP_WEBSITE, "&Visit Website", true), &QAction::triggered, this, &CMainDlg::OnVisitWebsite);

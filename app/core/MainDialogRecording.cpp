@@ -87,12 +87,7 @@ RecordingSnapshot CMainDlg::TakeSnapshot() {
   options.playback = music_.playToDefaultDevice;
   options.separate = music_.separateAudioVideo;
   options.volume = music_.volume;
-  snapshot.path.folder = main_.folderPath;
-  snapshot.path.name = main_.defaultFileName;
-  snapshot.path.dateFolders = main_.dateFolders;
-  const QComboBox* formats = ControlAs<QComboBox>(IDC_DATE_FORMAT);
-  snapshot.path.dateFormat = formats->currentIndex() >= 0 ? formats->currentText().toStdString() : kDateFormats[0];
-  snapshot.path.newFilePerRecording = main_.newFilePerRecording;
+  snapshot.path = PathOptions();
   snapshot.scheduled = activeScheduleIndex_ != -1;
   snapshot.scheduledNoStream = doNotStreamScheduled_ && snapshot.scheduled;
   // The engine records the whole X screen.
@@ -101,6 +96,17 @@ RecordingSnapshot CMainDlg::TakeSnapshot() {
     snapshot.screenHeight = screen->geometry().height();
   }
   return snapshot;
+}
+
+OutputPathOptions CMainDlg::PathOptions() const {
+  OutputPathOptions path;
+  path.folder = main_.folderPath;
+  path.name = main_.defaultFileName;
+  path.dateFolders = main_.dateFolders;
+  const QComboBox* formats = ControlAs<QComboBox>(IDC_DATE_FORMAT);
+  path.dateFormat = formats->currentIndex() >= 0 ? formats->currentText().toStdString() : kDateFormats[0];
+  path.newFilePerRecording = main_.newFilePerRecording;
+  return path;
 }
 
 void CMainDlg::ConfirmCameraSize() {

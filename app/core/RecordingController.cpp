@@ -38,8 +38,21 @@ struct WaitCursor {
 
 }  // namespace
 
+void RecordingCompletion::MarkDone() {
+  std::lock_guard<std::mutex> guard(lock_);
+  done_ = true;
+  changed_.notify_all();
+}
+
+bool RecordingCompletion::Wait(const std::atomic<bool>& stop) {
+  std::unique_lock<std::mutex> guard(lock_);
+  while (!done_ && !stop) changed_.wait_for(guard, std::chrono::milliseconds(100));
+  return done_;
+}
+
 struct RecordingController::Job {
   EngineCall call;
+  std::shared_ptr<RecordingCompletion> completion = std::make_shared<RecordingCompletion>();
   bool scheduled = false;
   int width = 0, height = 0;
 };
@@ -51,7 +64,10 @@ class RecordingController::Worker : public QThread {
   const Job& job() const { return *job_; }
 
  protected:
-  void run() override { body_(*job_); }
+  void run() override {
+    body_(*job_);
+    job_->completion->MarkDone();
+  }
 
  private:
   std::shared_ptr<Job> job_;
@@ -201,6 +217,11 @@ void RecordingController::StopRecording() {
   const std::string path = actualOutputFile_;
   if (path.empty()) DebugOutput("Warning: m_strActualOutputFile is empty in StopRecording\n");
   else DebugOutput(Printf("StopRecording: Using stored output file: %s\n", path.c_str()));
+  // The cloud copy waits for this recording's file to be complete; a start
+  // still waiting for an earlier file never runs.
+  std::shared_ptr<RecordingCompletion> recording;
+  if (current_) recording = current_->job().completion;
+  if (pending_) pending_->completion->MarkDone();
   if (current_ || pending_) {
     WaitCursor waiting;
     trayIdle_ = true;
@@ -215,14 +236,19 @@ void RecordingController::StopRecording() {
   }
   recordedThisSession_ = true;
   if (!host_.BookScheduledStop(path)) host_.LogEvent(RecordingStopped, "Recording stopped", path);
-  if (!path.empty()) DebugOutput(Printf("Saving file path to registry: %s\n", path.c_str()));
-  else DebugOutput("Warning: strOutputFile is empty, not saving to registry\n");
+  if (!path.empty()) {
+    DebugOutput(Printf("Saving file path to registry: %s\n", path.c_str()));
+    host_.RememberRecording(path);
+  } else {
+    DebugOutput("Warning: strOutputFile is empty, not saving to registry\n");
+  }
   host_.ShowOverlaysForRecording(false);
   if (host_.PlaybackTicked()) host_.LogEvent(BackgroundMusicStopped, "Background music stopped", "");
   if (host_.StreamingTicked()) host_.LogEvent(StreamingStopped, "Streaming stopped", "");
   streamingActive_ = false;
   host_.ShowRecordingState(false);
   host_.ShowToolbarAfterStop();
+  host_.StartCloudAutoSave(path, recording);
   actualOutputFile_.clear();
   startMs_ = 0;
   paused_ = false;

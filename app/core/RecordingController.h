@@ -6,6 +6,8 @@
 
 #include <QObject>
 #include <QThread>
+#include <atomic>
+#include <condition_variable>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -33,6 +35,20 @@ struct RecordingSnapshot {
   bool scheduled = false;          // a scheduled recording runs
 };
 
+// The end of one recording's engine call, when its file is complete. Other
+// threads wait for it (the cloud copy) without holding the worker.
+class RecordingCompletion {
+ public:
+  void MarkDone();
+  // True once done; false when `stop` was set first.
+  bool Wait(const std::atomic<bool>& stop);
+
+ private:
+  std::mutex lock_;
+  std::condition_variable changed_;
+  bool done_ = false;
+};
+
 // What the controller asks of the main window.
 class RecordingHost {
  public:
@@ -54,6 +70,8 @@ class RecordingHost {
   // A stop of the schedule's own recording: books the file to its entry and
   // logs the scheduled stop. False when no scheduled recording runs.
   virtual bool BookScheduledStop(const std::string& path) = 0;
+  // Puts a stopped recording at the top of the recent list.
+  virtual void RememberRecording(const std::string& path) = 0;
   // The camera and brand overlays as a recording starts (shown by their
   // rules) or stops (hidden).
   virtual void ShowOverlaysForRecording(bool recording) = 0;
@@ -63,6 +81,9 @@ class RecordingHost {
   virtual void UpdateToolbar(bool recording, bool paused) = 0;
   // After a stop, with the toolbar option on: made if missing, then shown idle.
   virtual void ShowToolbarAfterStop() = 0;
+  // The cloud copy of a stopped recording, on a worker of its own; `recording`
+  // completes when the engine has finished the file (nothing: none ran).
+  virtual void StartCloudAutoSave(const std::string& path, std::shared_ptr<RecordingCompletion> recording) = 0;
   // Starts the program anew to record there, and closes this instance.
   virtual void RestartApplication() = 0;
 };

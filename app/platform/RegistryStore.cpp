@@ -1,10 +1,14 @@
 #include "platform/RegistryStore.h"
 
+#include "platform/DebugChannel.h"
+
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/file.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -72,12 +76,27 @@ size_t ClosingQuote(const std::string& line, size_t from) {
 }
 
 // Holds an advisory lock on the store's lock file for its lifetime.
+// The store holds stream keys: its own folder is the owner's alone, whatever
+// the umask. The folders above it are the user's and keep their modes.
+void MakePrivateFolder(const fs::path& folder) {
+  std::error_code ignored;
+  if (fs::is_directory(folder, ignored)) return;
+  fs::create_directories(folder.parent_path(), ignored);
+  if (::mkdir(folder.c_str(), 0700) == 0) ::chmod(folder.c_str(), 0700);
+}
+
+// Opens (creating) a file only its owner may read or write.
+int OpenPrivateFile(const std::string& path, int flags) {
+  const int fd = ::open(path.c_str(), flags | O_CREAT | O_CLOEXEC, 0600);
+  if (fd >= 0) ::fchmod(fd, 0600);
+  return fd;
+}
+
 class FileLock {
  public:
   FileLock(const std::string& storePath, bool exclusive) {
-    std::error_code ignored;
-    fs::create_directories(fs::path(storePath).parent_path(), ignored);
-    fd_ = ::open((storePath + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    MakePrivateFolder(fs::path(storePath).parent_path());
+    fd_ = OpenPrivateFile(storePath + ".lock", O_RDWR);
     if (fd_ >= 0) ::flock(fd_, exclusive ? LOCK_EX : LOCK_SH);
   }
   ~FileLock() {
@@ -138,20 +157,82 @@ bool RegistryStore::Modify(Change change) {
   }
   const std::string temporary = filePath_ + ".tmp." + std::to_string(::getpid());
   {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    out << text.str();
-    out.flush();
-    if (!out) {
+    const int fd = OpenPrivateFile(temporary, O_WRONLY | O_TRUNC);
+    const std::string contents = text.str();
+    bool written = fd >= 0;
+    for (size_t done = 0; written && done < contents.size();) {
+      const ssize_t n = ::write(fd, contents.data() + done, contents.size() - done);
+      if (n < 0 && errno == EINTR) continue;
+      written = n > 0;
+      if (written) done += static_cast<size_t>(n);
+    }
+    // Durable before it replaces the old contents.
+    if (written) written = ::fsync(fd) == 0;
+    if (fd >= 0 && ::close(fd) != 0) written = false;
+    if (!written) {
       std::remove(temporary.c_str());
       return false;
     }
   }
-  // Make the new contents durable before they replace the old ones.
-  if (int fd = ::open(temporary.c_str(), O_RDONLY | O_CLOEXEC); fd >= 0) {
-    ::fsync(fd);
-    ::close(fd);
-  }
   return std::rename(temporary.c_str(), filePath_.c_str()) == 0;
+}
+
+std::string DesktopExecValue(const std::string& programPath) {
+  // Field codes start with "%"; a literal one is doubled.
+  std::string argument;
+  for (char c : programPath) argument += c == '%' ? std::string("%%") : std::string(1, c);
+  if (argument.find_first_of(" \t\n\"'\\><~|&;$*?#()`") != std::string::npos) {
+    std::string quoted = "\"";
+    for (char c : argument) {
+      if (c == '"' || c == '`' || c == '$' || c == '\\') quoted += '\\';
+      quoted += c;
+    }
+    argument = quoted + "\"";
+  }
+  // The value is a string of the entry file: backslashes and line ends escaped.
+  std::string value;
+  for (char c : argument) {
+    if (c == '\\') value += "\\\\";
+    else if (c == '\n') value += "\\n";
+    else value += c;
+  }
+  return value;
+}
+
+std::string ProgramPathOfExecValue(const std::string& value) {
+  std::string argument;
+  for (size_t i = 0; i < value.size(); ++i) {
+    if (value[i] != '\\' || i + 1 == value.size()) {
+      argument += value[i];
+      continue;
+    }
+    const char next = value[++i];
+    argument += next == 'n' ? '\n' : next == 't' ? '\t' : next == 's' ? ' ' : next == 'r' ? '\r' : next;
+  }
+  std::string path;
+  const bool quoted = argument.size() >= 2 && argument.front() == '"' && argument.back() == '"';
+  const std::string inner = quoted ? argument.substr(1, argument.size() - 2) : argument;
+  for (size_t i = 0; i < inner.size(); ++i) {
+    if (quoted && inner[i] == '\\' && i + 1 < inner.size()) path += inner[++i];
+    else if (inner[i] == '%' && i + 1 < inner.size() && inner[i + 1] == '%') path += inner[i++];
+    else path += inner[i];
+  }
+  return path;
+}
+
+bool RegistryStore::NarrowToOwner() {
+  const fs::path folder = fs::path(filePath_).parent_path();
+  bool narrowed = false;
+  const auto narrow = [&](const fs::path& path, mode_t wanted) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0 && (info.st_mode & 077) != 0 && ::chmod(path.c_str(), wanted) == 0)
+      narrowed = true;
+  };
+  narrow(folder, 0700);
+  narrow(filePath_, 0600);
+  narrow(filePath_ + ".lock", 0600);
+  if (narrowed) DebugOutput("Settings store was readable by other users; narrowed to its owner: " + folder.string() + "\n");
+  return narrowed;
 }
 
 bool RegistryStore::IsRunKey(const std::string& key) const { return SameKey(key, kRunKey); }
@@ -182,7 +263,7 @@ std::optional<std::string> RegistryStore::ReadValue(const std::string& key, cons
     std::ifstream desktop(AutostartFile());
     std::string line;
     while (std::getline(desktop, line))
-      if (line.rfind("Exec=", 0) == 0) return line.substr(5);
+      if (line.rfind("Exec=", 0) == 0) return ProgramPathOfExecValue(line.substr(5));
     return std::nullopt;
   }
   FileLock lock(filePath_, false);
@@ -200,7 +281,8 @@ bool RegistryStore::WriteValue(const std::string& key, const std::string& name, 
     std::error_code ignored;
     fs::create_directories(autostartFolder_, ignored);
     std::ofstream desktop(AutostartFile(), std::ios::trunc);
-    desktop << "[Desktop Entry]\nType=Application\nName=OrvexLite\nExec=" << value << "\nX-GNOME-Autostart-enabled=true\n";
+    desktop << "[Desktop Entry]\nType=Application\nName=OrvexLite\nExec=" << DesktopExecValue(value)
+            << "\nX-GNOME-Autostart-enabled=true\n";
     return static_cast<bool>(desktop);
   }
   return Modify([&](Tree& tree) {
@@ -216,6 +298,25 @@ bool RegistryStore::WriteValue(const std::string& key, const std::string& name, 
       }
     }
     k->values.emplace_back(name, value);
+    return true;
+  });
+}
+
+bool RegistryStore::RewriteValues(const std::string& key, const std::function<bool(const std::string&)>& remove,
+                                  const std::vector<std::pair<std::string, std::string>>& values) {
+  if (IsRunKey(key)) return false;
+  return Modify([&](Tree& tree) {
+    auto k = std::find_if(tree.begin(), tree.end(), [&](const Key& each) { return SameKey(each.path, key); });
+    if (k == tree.end()) {
+      tree.push_back({key, {}});
+      k = tree.end() - 1;
+    }
+    std::erase_if(k->values, [&](const auto& value) { return remove(value.first); });
+    for (const auto& [name, value] : values) {
+      auto same = std::find_if(k->values.begin(), k->values.end(), [&](const auto& v) { return SameKey(v.first, name); });
+      if (same != k->values.end()) same->second = value;
+      else k->values.emplace_back(name, value);
+    }
     return true;
   });
 }

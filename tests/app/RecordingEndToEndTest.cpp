@@ -6,9 +6,12 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
+#include <QTimer>
 #include <QSignalSpy>
 #include <QTest>
+#include <QDate>
 #include <QElapsedTimer>
 #include <QTime>
 #include <cstdio>
@@ -27,6 +30,7 @@
 #include "core/MainDialog.h"
 #include "core/Settings.h"
 #include "core/StreamingServers.h"
+#include "features/RecentFilesSelectDialog.h"
 #include "features/ScheduledRecording.h"
 #include "platform/DebugChannel.h"
 #include "platform/RegistryStore.h"
@@ -52,6 +56,14 @@ class RecordingEndToEndTest : public RealWindowTest {
     MainWindowServices services = Services();
     services.schedulePeriodMs = schedulePeriodMs;
     return Show(services);
+  }
+  void StoreCloudAutoSave() {
+    std::filesystem::create_directories(dir_ / "OneDrive");
+    Store("AutoSaveToCloud", "TRUE");
+    Store("CloudDriveType", "OneDrive");
+    Store("CloudFolderPath", "Orvex/Recordings");
+    Store("RecordInDateFolders", "TRUE");
+    Store("DateFormat", "MM-dd-yyyy");
   }
   static void ClickStartStop(CMainDlg& window) {
     QTest::mouseClick(window.ControlAs<QPushButton>(IDC_START_STOP), Qt::LeftButton);
@@ -192,8 +204,73 @@ TEST_F(RecordingEndToEndTest, MusicPlayedBackIsHeardAndRecorded) {
 
 // With separate files chosen, the recording also leaves its video and its
 // sound in "AudioAndVideo" beside it, and the recording itself is whole.
+// Auto-save to "OneDrive" in the home folder, into date folders: the copy is
+// the finished recording, byte for byte, and the window says so.
+void ExpectCloudCopy(CMainDlg& window, const std::string& path, const std::filesystem::path& home) {
+  ASSERT_TRUE(QTest::qWaitFor([&] { return window.PaneText(0) == "Auto-saved to cloud"; }, 10000))
+      << window.PaneText(0).toStdString() << " / " << window.PaneText(1).toStdString();
+  const std::string date = QDate::currentDate().toString("MM-dd-yyyy").toStdString();
+  const std::filesystem::path copy =
+      home / "OneDrive/Orvex/Recordings" / date / std::filesystem::path(path).filename();
+  EXPECT_EQ(std::filesystem::path(path).parent_path().filename(), date);
+  ASSERT_TRUE(std::filesystem::exists(copy));
+  EXPECT_TRUE(ReadFile(copy) == ReadFile(path)) << "the copy differs from the recording";
+  EXPECT_EQ(DecodeErrors(copy), "");
+}
+
+TEST_F(RecordingEndToEndTest, AFinishedRecordingIsCopiedToTheCloudDrive) {
+  StoreCloudAutoSave();
+  auto window = Make();
+  QSignalSpy finished(&window->controller(), &RecordingController::RecordingFinished);
+  ClickStartStop(*window);
+  ASSERT_TRUE(WaitForClock());
+  QTest::qWait(2000);
+  ClickStartStop(*window);
+  const std::string path = WaitFinished(finished);
+  ExpectCloudCopy(*window, path, dir_.path());
+}
+
+// Two recordings to files of their own, then "Play Recorded Videos": both,
+// newest first, in the dialog.
+TEST_F(RecordingEndToEndTest, RecordedVideosAreOfferedNewestFirst) {
+  Store("CreateNewFileForEachRecord", "TRUE");
+  auto window = Make();
+  std::vector<std::string> opened;
+  window->openFile = [&](const std::string& path) { opened.push_back(path); };
+  QSignalSpy finished(&window->controller(), &RecordingController::RecordingFinished);
+  for (int i = 0; i < 2; ++i) {
+    ClickStartStop(*window);
+    ASSERT_TRUE(WaitForClock());
+    QTest::qWait(1000);
+    ClickStartStop(*window);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return finished.count() == i + 1; }, 15000));
+  }
+  const std::string older = finished[0][0].toString().toStdString(), newer = finished[1][0].toString().toStdString();
+  ASSERT_NE(older, newer);
+  std::vector<std::string> listed;
+  int selected = -1;
+  bool openAfterEnter = false;
+  QTimer::singleShot(300, [&] {
+    auto* dialog = qobject_cast<CRecentFilesSelectDlg*>(QApplication::activeModalWidget());
+    if (!dialog) return;
+    for (int i = 0; i < dialog->list()->count(); ++i) listed.push_back(dialog->list()->item(i)->text().toStdString());
+    selected = dialog->list()->currentRow();
+    QTest::keyClick(dialog->list(), Qt::Key_Return);
+    openAfterEnter = dialog->isVisible();
+    QTest::keyClick(dialog, Qt::Key_Escape);
+  });
+  window->Command(ID_PLAY_RECORDED)->trigger();
+  EXPECT_EQ(listed, (std::vector<std::string>{newer, older}));
+  EXPECT_EQ(selected, 0);
+  EXPECT_EQ(opened, std::vector<std::string>{newer});
+  EXPECT_TRUE(openAfterEnter);
+  EXPECT_EQ(DecodeErrors(newer), "");
+}
+
 TEST_F(RecordingEndToEndTest, SeparateFilesAreCombinedIntoTheRecording) {
   Store("UseSeparateAudioVideoRecording", "TRUE");
+  // The combined file is written after the stop: the cloud copy waits for it.
+  StoreCloudAutoSave();
   auto window = Make();
   QSignalSpy finished(&window->controller(), &RecordingController::RecordingFinished);
   ClickStartStop(*window);
@@ -214,6 +291,7 @@ TEST_F(RecordingEndToEndTest, SeparateFilesAreCombinedIntoTheRecording) {
   const std::string stem = std::filesystem::path(path).stem();
   EXPECT_TRUE(ProbeFile(folder / (stem + "_video.mp4")).ok);
   EXPECT_TRUE(ProbeFile(folder / (stem + "_audio.m4a")).ok);
+  ExpectCloudCopy(*window, path, dir_.path());
 }
 
 TEST_F(RecordingEndToEndTest, StreamsToTwoServers) {

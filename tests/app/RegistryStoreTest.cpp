@@ -1,11 +1,13 @@
 // The registry store: keys, values in written order, case-insensitive key
 // names, atomic saves and writers in several processes.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include "Processes.h"
+#include "core/StreamingServers.h"
 #include "platform/RegistryStore.h"
 
 using orvex::RegistryStore;
@@ -103,6 +105,33 @@ TEST_F(RegistryStoreTest, KillingAWriterNeverLeavesABrokenFile) {
     ::waitpid(pid, nullptr, 0);
     ASSERT_EQ(store_.ReadValue("SOFTWARE\\OrvexLite", "Stable"), "kept") << "round " << round;
   }
+}
+
+// The store holds stream keys: the owner's alone whatever the umask, and a
+// store left readable by others is narrowed.
+TEST_F(RegistryStoreTest, OnlyItsOwnerMayReadTheStore) {
+  const mode_t saved = ::umask(022);
+  WriteStreamingServers(store_, {{"Main", "rtmp://live.example.net/app", "secret-key", 1}});
+  ::umask(saved);
+  struct stat file {}, folder {};
+  ASSERT_EQ(::stat(store_.filePath().c_str(), &file), 0);
+  ASSERT_EQ(::stat((dir_ / "OrvexLite").c_str(), &folder), 0);
+  EXPECT_EQ(file.st_mode & 0777, 0600u);
+  EXPECT_EQ(folder.st_mode & 0777, 0700u);
+  EXPECT_FALSE(store_.NarrowToOwner());
+  ::chmod(store_.filePath().c_str(), 0644);
+  ::chmod((dir_ / "OrvexLite").c_str(), 0755);
+  EXPECT_TRUE(store_.NarrowToOwner());
+  ASSERT_EQ(::stat(store_.filePath().c_str(), &file), 0);
+  ASSERT_EQ(::stat((dir_ / "OrvexLite").c_str(), &folder), 0);
+  EXPECT_EQ(file.st_mode & 0777, 0600u);
+  EXPECT_EQ(folder.st_mode & 0777, 0700u);
+  // The autostart entry holds no secret: it keeps the usual mode.
+  const mode_t before = ::umask(022);
+  store_.WriteValue(orvex::kRunKey, "OrvexLite", "/usr/bin/OrvexLite");
+  ::umask(before);
+  ASSERT_EQ(::stat((dir_ / "autostart/OrvexLite.desktop").c_str(), &file), 0);
+  EXPECT_EQ(file.st_mode & 0777, 0644u);
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 // picture of it, for reviewing windows without a person at the screen.
 //   dialog-shot streaming-servers|event-log-viewer|schedule-recording|brand-settings|main-window OUT.png
 //   dialog-shot camera-overlay|camera-card|camera-preview OUT.png   (a test-pattern camera; the card)
+//   dialog-shot default-settings OUT.png   (auto-save on, OneDrive)
+//   dialog-shot recent-files OUT.png       (three long paths)
 //   dialog-shot toolbar|toolbar-paused OUT.png   (the recording controls idle, and during a pause)
 #include <QApplication>
 #include <QGuiApplication>
@@ -15,7 +17,9 @@
 #include "features/BrandSettingsDialog.h"
 #include "features/CameraOverlayDialog.h"
 #include "features/CameraPreviewDialog.h"
+#include "features/DefaultSettingsDialog.h"
 #include "features/EventLogViewerDialog.h"
+#include "features/RecentFilesSelectDialog.h"
 #include "features/RecordingControlsToolbarDialog.h"
 #include "platform/CameraFeed.h"
 #include "features/ScheduleDialog.h"
@@ -32,6 +36,14 @@ struct IdleHost : orvex::PreviewHost {
   void RaiseBrandOverlay(const char*) override {}
 };
 
+struct NoWindow : orvex::DefaultSettingsHost {
+  void SetSeparateFilesFlag(bool) override {}
+  void ReloadLoggingSwitch() override {}
+  void LogEvent(orvex::EventType, const std::string&, const std::string&) override {}
+  void ApplyEncoderDefaults(int, int) override {}
+  void OpenEventLogViewer() override {}
+};
+
 struct IdleToolbarHost : orvex::ToolbarHost {
   void OnToolbarStartStop() override {}
   void OnToolbarPauseResume() override {}
@@ -45,13 +57,14 @@ int main(int argc, char** argv) {
   if (argc != 3) {
     std::fprintf(stderr,
                  "usage: dialog-shot streaming-servers|event-log-viewer|schedule-recording|brand-settings|main-window|"
-                 "camera-overlay|camera-card|camera-preview|toolbar|toolbar-paused OUT.png\n");
+                 "camera-overlay|camera-card|camera-preview|default-settings|recent-files|toolbar|toolbar-paused OUT.png\n");
     return 2;
   }
   const QString which = argv[1], out = argv[2];
   orvex::RealServices services;
   IdleHost host;
   IdleToolbarHost toolbarHost;
+  NoWindow noWindow;
   const auto feed = [] { return std::make_unique<orvex::FfmpegCameraFeed>(); };
   std::unique_ptr<QWidget> window;
   if (which == "streaming-servers") {
@@ -76,6 +89,16 @@ int main(int argc, char** argv) {
         host, std::vector<std::string>{kTestCamera, "USB Camera HD"}, kTestCamera, feed);
     preview->setAttribute(Qt::WA_DeleteOnClose, false);  // owned here
     window = std::move(preview);
+  } else if (which == "recent-files") {
+    const std::string folder = "/home/ada/Videos/Orvex/Client presentations/2026/December/Quarterly review rehearsal/";
+    window = std::make_unique<CRecentFilesSelectDlg>(
+        std::vector<std::string>{folder + "Weekly demo_9-12-2026-16-42-7-311.mp4",
+                                 folder + "Weekly demo_2-12-2026-16-40-51-902 with the long introduction and the "
+                                          "questions from the audience at the end.mp4",
+                                 folder + "Weekly demo_25-11-2026-9-3-12-45.mp4"},
+        [](const std::string&) {});
+  } else if (which == "default-settings") {
+    window = std::make_unique<CDefaultSettingsDlg>(services.store, services.prompts, noWindow, argv[0]);
   } else if (which == "toolbar" || which == "toolbar-paused") {
     const bool paused = which == "toolbar-paused";
     auto toolbar = std::make_unique<CRecordingControlsToolbarDlg>(toolbarHost, paused, paused);
