@@ -26,7 +26,19 @@ class QtDesktopLauncher : public DesktopLauncher {
   std::string FindProgram(const std::string& name) override;
 };
 
-// Starts the first sound settings tool found on PATH; false when none starts.
+// A desktop tool and its arguments.
+struct ToolCommand {
+  const char* program;
+  std::vector<std::string> arguments;
+};
+// Starts the first of the tools found on PATH; false when none starts.
+bool StartFirstTool(DesktopLauncher& launcher, const std::vector<ToolCommand>& tools);
+
+// The sound settings: pavucontrol, else GNOME's sound panel.
 bool OpenSoundControlPanel(DesktopLauncher& launcher);
+// A screen snip: gnome-screenshot's interactive mode, spectacle or flameshot.
+bool OpenScreenshotTool(DesktopLauncher& launcher);
+// A painting program: kolourpaint, pinta or gimp.
+bool OpenPaintTool(DesktopLauncher& launcher);
 
 }  // namespace orvex

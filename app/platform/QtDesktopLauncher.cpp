@@ -24,17 +24,24 @@ std::string QtDesktopLauncher::FindProgram(const std::string& name) {
   return QStandardPaths::findExecutable(QString::fromStdString(name)).toStdString();
 }
 
-bool OpenSoundControlPanel(DesktopLauncher& launcher) {
-  struct Tool {
-    const char* program;
-    std::vector<std::string> arguments;
-  };
-  static const Tool kTools[] = {{"pavucontrol", {}}, {"gnome-control-center", {"sound"}}};
-  for (const Tool& tool : kTools) {
+bool StartFirstTool(DesktopLauncher& launcher, const std::vector<ToolCommand>& tools) {
+  for (const ToolCommand& tool : tools) {
     const std::string path = launcher.FindProgram(tool.program);
     if (!path.empty() && launcher.StartProgram(path, tool.arguments)) return true;
   }
   return false;
+}
+
+bool OpenSoundControlPanel(DesktopLauncher& launcher) {
+  return StartFirstTool(launcher, {{"pavucontrol", {}}, {"gnome-control-center", {"sound"}}});
+}
+
+bool OpenScreenshotTool(DesktopLauncher& launcher) {
+  return StartFirstTool(launcher, {{"gnome-screenshot", {"-i"}}, {"spectacle", {}}, {"flameshot", {"gui"}}});
+}
+
+bool OpenPaintTool(DesktopLauncher& launcher) {
+  return StartFirstTool(launcher, {{"kolourpaint", {}}, {"pinta", {}}, {"gimp", {}}});
 }
 
 }  // namespace orvex
