@@ -11,6 +11,7 @@
 #include "src/DeviceEnumeration.h"
 #include "src/ExportSupport.h"
 #include "src/EngineState.h"
+#include "src/StreamResults.h"
 #include "src/ExternalProcess.h"
 #include "src/MusicOutput.h"
 #include "src/PellamCapmill.h"
@@ -89,6 +90,24 @@ CAPMILL_API int qelGetRecordingStopReason(char* buffer, int size) {
     return static_cast<int>(reason.size());
   } catch (...) {
     return 0;
+  }
+}
+
+CAPMILL_API int qelGetStreamResult(int index, double* sentSeconds, double* failedAtSeconds, char* reason, int size) {
+  try {
+    StreamResult result;
+    if (!GetStreamResult(index, result)) return -1;
+    if (sentSeconds) *sentSeconds = result.SentSeconds();
+    if (failedAtSeconds) *failedAtSeconds = result.failed ? result.failedAtSeconds : 0;
+    if (reason && size > 0) {
+      const std::string text = result.failed ? result.reason : "";
+      const size_t length = std::min(text.size(), static_cast<size_t>(size - 1));
+      std::memcpy(reason, text.data(), length);
+      reason[length] = '\0';
+    }
+    return result.failed ? 0 : 1;
+  } catch (...) {
+    return -1;
   }
 }
 

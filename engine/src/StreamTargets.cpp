@@ -1,5 +1,7 @@
 #include "src/StreamTargets.h"
 
+#include "src/StreamResults.h"
+
 #include "platform/Log.h"
 #include "src/Output.h"
 #include "src/ParameterSets.h"
@@ -155,7 +157,12 @@ void StreamTarget::Send(Queued& item) {
   av_packet_rescale_ts(item.packet, item.timeBase, track->time_base);
   const int code = av_interleaved_write_frame(container, item.packet);
   av_packet_free(&item.packet);
-  if (code >= 0) return;
+  if (code >= 0) {
+    lastSentMs_ = item.mediaMs;
+    StreamSent(index_, item.mediaMs);
+    return;
+  }
+  StreamFailed(index_, AvErrorText(code), item.mediaMs);
   if (index_ < 0) {
     log::ErrLine("Error writing to stream: " + AvErrorText(code));
   } else {
@@ -210,6 +217,7 @@ bool StreamTarget::Reconnect() {
   connected_ = true;
   waitForKeyFrame_ = true;
   reconnectAttempt_ = 0;
+  StreamReconnected(index_);
   log::Debug("Stream " + url_ + ": reconnected\n");
   return true;
 }
@@ -231,6 +239,7 @@ void StreamTarget::EndFinish(std::chrono::steady_clock::time_point deadline) {
       for (Queued& item : queue_) av_packet_free(&item.packet);
       queue_.clear();
       log::Debug("Stream " + Url() + " did not finish in time; connection interrupted\n");
+      StreamFailed(index_, "did not take the end of the recording in time", lastSentMs_);
     }
   }
   sender_.join();
@@ -325,10 +334,12 @@ std::vector<std::unique_ptr<StreamTarget>> SetUpStreamTargets(const char* const*
   using Step = StreamSetupError::Step;
   std::vector<std::unique_ptr<StreamTarget>> slots(urlCount);
   ClearStreamTargets();
+  ResetStreamResults(urls, urlCount);
   for (int i = 0; i < urlCount; ++i) {
     const std::string index = std::to_string(i);
     if (!urls[i] || !*urls[i]) {
       log::ErrLine("Warning: Skipping empty stream URL at index " + index);
+      StreamSetUpFailed(i, "empty URL");
       continue;
     }
     const std::string url = urls[i];
@@ -348,12 +359,14 @@ std::vector<std::unique_ptr<StreamTarget>> SetUpStreamTargets(const char* const*
         case Step::AudioStream: log::ErrLine("Error: Unable to create audio stream for streaming URL " + index); break;
         default: log::ErrLine("Error: Unable to copy audio codec parameters for streaming URL " + index); break;
       }
+      StreamSetUpFailed(i, error.what());
       continue;
     }
     try {
       OpenStreamTarget(target.get());
     } catch (const std::exception& error) {
       log::ErrLine("Error setting up stream " + index + " (" + url + "): " + error.what());
+      StreamSetUpFailed(i, error.what());
       continue;  // the target's destructor closes the connection and frees it
     }
     target->StartSender(i);

@@ -76,6 +76,7 @@ class StreamTarget {
   bool connected_ = true;
   bool waitForKeyFrame_ = false;
   int reconnectAttempt_ = 0;
+  int64_t lastSentMs_ = 0;  // media time of the last packet the server took
   std::chrono::milliseconds retryDelay_{0};
   std::chrono::steady_clock::time_point nextAttempt_{};
   std::thread sender_;

@@ -164,7 +164,7 @@ TEST(ExportedSymbols, OnlyTheQelFunctionsAreExported) {
   const std::set<std::string> expected = {
       "qelsetFrameRate", "qelSetCrf", "qelSetVideoRes", "qelSetAudioDelay", "qelSetMusicVolume",
       "qelSetStreamingErrorCallback", "qelStopRecording", "qelPauseRecording", "qelResumeRecording",
-      "qelIsRecordingPaused", "qelGetGlobalTimer", "qelGetRecordingStopReason", "qelRecordScreen", "qelRecordScreenWithAudio",
+      "qelIsRecordingPaused", "qelGetGlobalTimer", "qelGetRecordingStopReason", "qelGetStreamResult", "qelRecordScreen", "qelRecordScreenWithAudio",
       "qelRecordAndStreamDesktopOne", "qelRecordAndStreamDesktop", "qelRecordScreenWithAudioAndMusic",
       "qelRecordAndStreamDesktopOneWithMusic", "qelRecordAndStreamDesktopWithMusic",
       "qelRecordScreenWithAudioAndMusicWithDefaultDevPlayback", "qelRecordAndStreamDesktopOneWithMusicAndPlayback",

@@ -24,7 +24,8 @@ std::optional<RecordOptions> Parse(std::vector<std::string> args, std::string* e
 
 TEST(RecordOptions, ParsesEveryOption) {
   const auto options = Parse({"out.mp4", "--seconds", "2.5", "--fps", "30", "--crf", "23", "--size", "1280x720",
-                              "--mic", "USB Mic", "--stream", "rtmp://a/live/x", "--stream", "rtmp://b/live/y"});
+                              "--mic", "USB Mic", "--stream", "rtmp://a/live/x", "--stream", "RTMPS://b.example:443/live/y",
+                              "-y", "--quiet"});
   ASSERT_TRUE(options);
   EXPECT_EQ(options->output, "out.mp4");
   EXPECT_DOUBLE_EQ(options->seconds, 2.5);
@@ -34,7 +35,11 @@ TEST(RecordOptions, ParsesEveryOption) {
   EXPECT_EQ(options->height, 720);
   EXPECT_EQ(options->mic, "USB Mic");
   EXPECT_EQ(options->streams.size(), 2u);
+  EXPECT_TRUE(options->overwrite);
+  EXPECT_TRUE(options->quiet);
+  EXPECT_FALSE(Parse({"a.mp4"})->overwrite);
   EXPECT_TRUE(Parse({"--help"})->help);
+  EXPECT_TRUE(Parse({"--list-devices"})->listDevices);
 }
 
 TEST(RecordOptions, RefusesBadInputWithOneClearLine) {
@@ -51,6 +56,11 @@ TEST(RecordOptions, RefusesBadInputWithOneClearLine) {
       {{"a.mp4", "b.mp4"}, "unexpected argument 'b.mp4'"},
       {{"a.mp4", "--no-audio", "--stream", "rtmp://x/y"}, "--stream needs audio"},
       {{"a.mp4", "--no-audio", "--mic", "X"}, "exclude each other"},
+      {{"a.mp4", "--stream", "notaurl"}, "--stream takes an rtmp:// or rtmps:// URL with a host, not 'notaurl'"},
+      {{"a.mp4", "--stream", "keep.txt"}, "--stream takes an rtmp://"},
+      {{"a.mp4", "--stream", "rtmp://"}, "--stream takes an rtmp://"},
+      {{"a.mp4", "--stream", "rtmp:///live/x"}, "--stream takes an rtmp://"},
+      {{"a.mp4", "--stream", "http://example.com/live"}, "--stream takes an rtmp://"},
   };
   for (const auto& [args, expected] : cases) {
     std::string error;
@@ -68,7 +78,8 @@ class CapmillCli : public RecordingSuite<640, 480> {
 
 TEST_F(CapmillCli, BadArgumentsExitWithTwoAndOneLine) {
   for (const std::string& args : {std::string("record /tmp/x.mp4 --size big"), std::string("record /tmp/x.mp4 --what"),
-                                  std::string("record /nonexistent-folder/x.mp4 --seconds 1"), std::string("frobnicate")}) {
+                                  std::string("record /nonexistent-folder/x.mp4 --seconds 1"), std::string("frobnicate"),
+                                  std::string("record /tmp/x.mp4 --stream notaurl")}) {
     std::string output;
     EXPECT_EQ(RunCommand(std::string(CAPMILL_CLI_PATH) + " " + args, &output), 2) << args;
     EXPECT_EQ(std::count(output.begin(), output.end(), '\n'), 1) << output;
@@ -85,9 +96,13 @@ TEST_F(CapmillCli, RecordsForTheGivenSeconds) {
   REQUIRE_RECORDING_ENVIRONMENT();
   const std::string path = dir_ / "five.mp4";
   std::string output;
-  ASSERT_EQ(RunCommand(std::string(CAPMILL_CLI_PATH) + " record " + path + " --seconds 5 2>/dev/null", &output), 0)
+  // Standard output alone (the helper adds standard error to what it reads).
+  ASSERT_EQ(RunCommand("(" + std::string(CAPMILL_CLI_PATH) + " record " + path + " --seconds 5 2>/dev/null)", &output), 0)
       << output;
-  EXPECT_NE(output.find(path + ": "), std::string::npos) << output;
+  // Standard output is the summary and nothing else.
+  EXPECT_EQ(output.rfind(path + ": ", 0), 0u) << output;
+  EXPECT_EQ(std::count(output.begin(), output.end(), '\n'), 1) << output;
+  EXPECT_NE(output.find(" MB\n"), std::string::npos) << output;
   const ProbedFile file = ProbeFile(path);
   ASSERT_TRUE(file.ok);
   EXPECT_EQ(DecodeErrors(path), "");
@@ -190,21 +205,95 @@ TEST_F(CapmillCli, ContainersRecordOrAreRefused) {
 
 // A recording that fails before its first frame (its one stream server is
 // not there): no file is left, and an earlier file at the path survives.
-TEST_F(CapmillCli, AFailedStartLeavesNoFileAndKeepsTheEarlierOne) {
+// An existing file is the user's: kept unless --overwrite is given, and kept
+// when a start with --overwrite fails.
+TEST_F(CapmillCli, AnExistingFileIsKeptUnlessReplacedByARecording) {
   REQUIRE_RECORDING_ENVIRONMENT();
-  const std::string url = "rtmp://127.0.0.1:" + std::to_string(FreeLoopbackPort()) + "/live/none";
-  const std::string fresh = dir_ / "fresh.mp4", earlier = dir_ / "earlier.mp4";
-  EXPECT_EQ(RunCommand(std::string(CAPMILL_CLI_PATH) + " record " + fresh + " --seconds 2 --stream " + url +
-                       " >/dev/null 2>&1"),
-            1);
-  EXPECT_FALSE(std::filesystem::exists(fresh));
+  const std::string earlier = dir_ / "earlier.mp4", keep = dir_ / "keep.txt";
   { std::ofstream(earlier) << "an earlier recording"; }
-  EXPECT_EQ(RunCommand(std::string(CAPMILL_CLI_PATH) + " record " + earlier + " --seconds 2 --stream " + url +
-                       " >/dev/null 2>&1"),
+  { std::ofstream(keep) << "not a server"; }
+  std::string output;
+  EXPECT_EQ(RunCommand(std::string(CAPMILL_CLI_PATH) + " record " + earlier + " --seconds 2 --mic 'no such mic' 2>&1",
+                       &output),
+            2);
+  EXPECT_NE(output.find("exists; add --overwrite (-y) to replace it"), std::string::npos) << output;
+  // Standard error alone: the reason is there.
+  EXPECT_EQ(RunCommand("(" + std::string(CAPMILL_CLI_PATH) + " record " + earlier +
+                           " --seconds 2 --overwrite --mic 'no such mic' 2>&1 >/dev/null)",
+                       &output),
             1);
+  EXPECT_NE(output.find("no such mic"), std::string::npos) << output;
   EXPECT_EQ(ReadFile(earlier), "an earlier recording");
+  for (const std::string stream : {"notaurl", keep.c_str()}) {
+    EXPECT_EQ(RunCommand(std::string(CAPMILL_CLI_PATH) + " record " + (dir_ / "new.mp4") + " --seconds 2 --stream " +
+                         stream + " >/dev/null 2>&1"),
+              2);
+  }
+  EXPECT_EQ(ReadFile(keep), "not a server");
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "new.mp4"));
   for (const auto& entry : std::filesystem::directory_iterator(dir_.path()))
     EXPECT_NE(entry.path().filename().string()[0], '.') << entry.path();
+}
+
+// A server that cannot be reached costs the stream, never the file: the
+// summary names it and the exit code is 3.
+TEST_F(CapmillCli, AnUnreachableServerCostsOnlyItsStream) {
+  REQUIRE_RECORDING_ENVIRONMENT();
+  const std::string url = "rtmp://127.0.0.1:" + std::to_string(FreeLoopbackPort()) + "/live/none";
+  const std::string path = dir_ / "alone.mp4";
+  std::string output;
+  EXPECT_EQ(RunCommand("(" + std::string(CAPMILL_CLI_PATH) + " record " + path + " --seconds 2 --quiet --stream " +
+                           url + " 2>/dev/null)",
+                       &output),
+            3);
+  EXPECT_NE(output.find("stream " + url + ": failed at 00:00 (sent 0.0 s): "), std::string::npos) << output;
+  EXPECT_EQ(std::count(output.begin(), output.end(), '\n'), 2) << output;
+  EXPECT_EQ(DecodeErrors(path), "");
+}
+
+// Beside a healthy server: the file and the healthy stream are whole. A
+// server that stalls for 10 s is reported once, not once per packet.
+TEST_F(CapmillCli, AHealthyServerStreamsBesideAFailedOneAndAStallIsReportedOnce) {
+  REQUIRE_RECORDING_ENVIRONMENT();
+  if (const std::string why = MissingRtmpTools(); !why.empty()) GTEST_SKIP() << why;
+  RtmpServer healthy, stalling;
+  ASSERT_TRUE(healthy.ok());
+  ASSERT_TRUE(stalling.ok());
+  const std::string none = "rtmp://127.0.0.1:" + std::to_string(FreeLoopbackPort()) + "/live/none";
+  const std::string path = dir_ / "both.mp4", log = dir_ / "stderr.txt";
+  std::string output;
+  const int exitCode = RunCommand("(" + std::string(CAPMILL_CLI_PATH) + " record " + path + " --seconds 3 --stream " +
+                                      none + " --stream " + healthy.Url("ok") + " 2>" + log + ")",
+                                  &output);
+  EXPECT_EQ(std::count(output.begin(), output.end(), '\n'), 3) << output;
+  EXPECT_EQ(exitCode, 3) << output << ReadFile(log);
+  EXPECT_NE(output.find("stream " + none + ": failed at"), std::string::npos) << output;
+  EXPECT_NE(output.find("stream " + healthy.Url("ok") + ": sent "), std::string::npos) << output;
+  EXPECT_EQ(DecodeErrors(path), "");
+  EXPECT_EQ(DecodeErrors(healthy.RecordedFile("ok")), "");
+
+  // Stalled from 2 s to 12 s of a 15 s recording.
+  const std::string stalledPath = dir_ / "stalled.mp4", stallLog = dir_ / "stall.txt";
+  ChildProcess recorder({CAPMILL_CLI_PATH, "record", stalledPath, "--seconds", "15", "--stream", stalling.Url("s")}, {},
+                        stallLog);
+  ASSERT_TRUE(WaitUntil([&] { return ReadFile(stallLog).find("capmill: recording\n") != std::string::npos; },
+                        std::chrono::seconds(15)));
+  std::this_thread::sleep_for(std::chrono::seconds(2));
+  stalling.Freeze();
+  std::this_thread::sleep_for(std::chrono::seconds(10));
+  stalling.Thaw();
+  ASSERT_TRUE(WaitUntil([&] { return !recorder.Running(); }, std::chrono::seconds(20)));
+  // Lines about the stalled server, besides its set-up and its summary.
+  const std::string lines = ReadFile(stallLog);
+  int aboutTheStream = 0;
+  for (size_t at = 0, end; (end = lines.find('\n', at)) != std::string::npos; at = end + 1) {
+    const std::string line = lines.substr(at, end - at);
+    if (line.find(stalling.Url("s")) != std::string::npos && line.find("Successfully set up") == std::string::npos &&
+        line.rfind("stream " + stalling.Url("s") + ": ", 0) != 0)
+      ++aboutTheStream;
+  }
+  EXPECT_LT(aboutTheStream, 5) << lines;
+  EXPECT_EQ(DecodeErrors(stalledPath), "");
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "FileSummary.h"
 
+#include <sys/stat.h>
+
 #include <cstdio>
 
 extern "C" {
@@ -38,6 +40,8 @@ FileSummary SummariseFile(const std::string& path) {
     av_packet_free(&packet);
   }
   avformat_close_input(&file);
+  struct stat info {};
+  if (::stat(path.c_str(), &info) == 0) summary.bytes = info.st_size;
   return summary;
 }
 
@@ -47,9 +51,9 @@ std::string SummaryLine(const std::string& path, const FileSummary& s) {
                           ? std::string("no audio")
                           : s.audioCodec + " " + std::to_string(s.sampleRate) + " Hz (" +
                                 std::to_string(s.audioPackets) + " packets)";
-  std::snprintf(line, sizeof(line), "%s: %.2f s, video %s %dx%d (%ld frames), audio %s", path.c_str(),
+  std::snprintf(line, sizeof(line), "%s: %.2f s, video %s %dx%d (%ld frames), audio %s, %.1f MB", path.c_str(),
                 s.durationSeconds, s.videoCodec.empty() ? "none" : s.videoCodec.c_str(), s.width, s.height,
-                s.videoFrames, audio.c_str());
+                s.videoFrames, audio.c_str(), s.bytes / 1e6);
   return line;
 }
 

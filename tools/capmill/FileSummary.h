@@ -14,6 +14,7 @@ struct FileSummary {
   std::string audioCodec;
   int sampleRate = 0;
   long audioPackets = 0;
+  long long bytes = 0;
 };
 
 FileSummary SummariseFile(const std::string& path);

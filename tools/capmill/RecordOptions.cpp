@@ -1,7 +1,10 @@
 #include "RecordOptions.h"
 
 #include <cerrno>
+#include <cctype>
 #include <cstdlib>
+#include <cstring>
+#include <strings.h>
 
 namespace capmill::cli {
 
@@ -14,19 +17,28 @@ const char kMainUsage[] =
 
 const char kRecordUsage[] =
     "usage: capmill record OUT.mp4 [--seconds N] [--fps N] [--crf N] [--size WxH]\n"
-    "                      [--mic NAME | --no-audio] [--stream URL]...\n"
+    "                      [--mic NAME | --no-audio] [--stream URL]... [--overwrite] [--quiet]\n"
+    "       capmill record --list-devices\n"
     "Records until N seconds have passed, or until Ctrl+C or SIGTERM.\n"
+    "Standard output holds one summary line for the file and one per stream; the\n"
+    "engine's report lines go to standard error. Exit codes: 0 all went well,\n"
+    "3 the file is complete but a stream failed, 1 the recording failed, 2 usage.\n"
     "  --seconds N   stop after N seconds (default: run until interrupted)\n"
     "  --fps N       frames per second, 1-120 (default 10)\n"
     "  --crf N       quality, 0-51, lower is better (default 30)\n"
     "  --size WxH    encoded size (default: the desktop's own size)\n"
     "  --mic NAME    microphone name as 'capmill devices' lists it (default: the default microphone)\n"
     "  --no-audio    record the screen only\n"
-    "  --stream URL  also stream live to URL (repeatable; needs audio)\n";
+    "  --stream URL  also stream live to an rtmp:// or rtmps:// URL (repeatable; needs\n"
+    "                audio); a server that cannot be reached never costs the file\n"
+    "  --overwrite, -y  replace OUT.mp4 when it exists (default: keep it and stop)\n"
+    "  --quiet, -q   no engine report lines, only the summary and errors\n"
+    "  --list-devices  the same as 'capmill devices'\n";
 
 const char kDevicesUsage[] =
-    "usage: capmill devices\n"
-    "Lists the microphones, the cameras and the default microphone.\n";
+    "usage: capmill devices [--json]\n"
+    "Lists the microphones, the cameras and the default microphone; --json prints one\n"
+    "JSON object {\"microphones\": [...], \"cameras\": [...], \"defaultMicrophone\": \"...\"}.\n";
 
 namespace {
 
@@ -41,6 +53,19 @@ bool ParseInt(const std::string& text, long low, long high, int& value) {
 }
 
 }  // namespace
+
+bool IsStreamUrl(const std::string& text) {
+  std::string rest;
+  for (const char* scheme : {"rtmp://", "rtmps://"}) {
+    const size_t length = std::strlen(scheme);
+    if (text.size() > length && ::strncasecmp(text.c_str(), scheme, length) == 0) rest = text.substr(length);
+  }
+  const std::string host = rest.substr(0, rest.find_first_of(":/"));
+  if (host.empty()) return false;
+  for (unsigned char c : host)
+    if (!std::isalnum(c) && c != '.' && c != '-' && c != '_' && c != '[' && c != ']') return false;
+  return true;
+}
 
 bool ParseSize(const std::string& text, int& width, int& height) {
   const size_t x = text.find_first_of("xX");
@@ -103,7 +128,19 @@ std::optional<RecordOptions> ParseRecordOptions(const std::vector<std::string>& 
       options.audio = false;
     } else if (arg == "--stream") {
       if (!value(text)) return std::nullopt;
+      // A mistyped address must not become a local file of that name.
+      if (!IsStreamUrl(text)) {
+        error = "--stream takes an rtmp:// or rtmps:// URL with a host, not '" + text + "'";
+        return std::nullopt;
+      }
       options.streams.push_back(text);
+    } else if (arg == "--overwrite" || arg == "-y") {
+      options.overwrite = true;
+    } else if (arg == "--quiet" || arg == "-q") {
+      options.quiet = true;
+    } else if (arg == "--list-devices") {
+      options.listDevices = true;
+      return options;
     } else if (!arg.empty() && arg[0] == '-') {
       error = "unknown option '" + arg + "'";
       return std::nullopt;

@@ -17,12 +17,19 @@ struct RecordOptions {
   bool audio = true;
   std::string mic;     // empty: the default microphone
   std::vector<std::string> streams;
+  bool overwrite = false;    // replace an existing output file
+  bool quiet = false;        // the engine's own report lines are not shown
+  bool listDevices = false;  // "--list-devices": the devices command instead
   bool help = false;
 };
 
 // Parses the arguments after "record". On failure returns nothing and sets
 // error to one line that says what is wrong.
 std::optional<RecordOptions> ParseRecordOptions(const std::vector<std::string>& args, std::string& error);
+
+// An RTMP server address the engine can stream to: "rtmp://" or "rtmps://"
+// and a host, with an optional port and path.
+bool IsStreamUrl(const std::string& text);
 
 // "WxH" with both sides positive and even (the encoder needs even sizes).
 bool ParseSize(const std::string& text, int& width, int& height);

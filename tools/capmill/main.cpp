@@ -1,5 +1,6 @@
 // capmill: records the desktop from scripts and servers, through the engine's
 // exported functions only.
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,6 +12,8 @@
 #include <ctime>
 #include <optional>
 #include <thread>
+#include <vector>
+#include <algorithm>
 
 #include "FileSummary.h"
 #include "RecordOptions.h"
@@ -22,10 +25,58 @@ namespace {
 
 constexpr int kUsageError = 2;
 constexpr int kRecordingFailed = 1;
+constexpr int kStreamFailed = 3;
+
+// The command's own lines and its summary. While a recording runs, standard
+// output belongs to the summary alone: the engine's lines go to standard error.
+FILE* messages = stderr;
+FILE* summary = stdout;
 
 int Fail(const std::string& message, int code = kUsageError) {
-  std::fprintf(stderr, "capmill: %s\n", message.c_str());
+  std::fprintf(messages, "capmill: %s\n", message.c_str());
+  std::fflush(messages);
   return code;
+}
+
+// The engine writes its report lines to standard output and standard error:
+// both go to standard error (or nowhere, quiet), while the command keeps the
+// real ones for its summary and its own lines.
+void SeparateEngineOutput(bool quiet) {
+  std::fflush(stdout);
+  std::fflush(stderr);
+  const int summaryFd = ::dup(STDOUT_FILENO);
+  const int messagesFd = ::dup(STDERR_FILENO);
+  if (summaryFd < 0 || messagesFd < 0) return;
+  ::dup2(STDERR_FILENO, STDOUT_FILENO);
+  if (quiet) {
+    const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (null >= 0) {
+      ::dup2(null, STDOUT_FILENO);
+      ::dup2(null, STDERR_FILENO);
+      ::close(null);
+    }
+  }
+  ::fcntl(summaryFd, F_SETFD, FD_CLOEXEC);
+  ::fcntl(messagesFd, F_SETFD, FD_CLOEXEC);
+  summary = ::fdopen(summaryFd, "w");
+  messages = ::fdopen(messagesFd, "w");
+  if (!summary) summary = stdout;
+  if (!messages) messages = stderr;
+}
+
+std::string JsonText(const std::string& text) {
+  std::string quoted = "\"";
+  for (unsigned char c : text) {
+    if (c < 0x20) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+      quoted += escaped;
+      continue;
+    }
+    if (c == '"' || c == '\\') quoted += '\\';
+    quoted += static_cast<char>(c);
+  }
+  return quoted + "\"";
 }
 
 std::string FolderOf(const std::string& path) {
@@ -66,12 +117,14 @@ void WatchForStop(const sigset_t* signals, double seconds, const std::atomic<boo
     if (*finished) return;
     if (!deadline && qelGetGlobalTimer()) {
       deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
-      std::fprintf(stderr, "capmill: recording\n");
+      std::fprintf(messages, "capmill: recording\n");
+      std::fflush(messages);
     }
     timespec slice{0, 20 * 1000 * 1000};
     const int signal = sigtimedwait(signals, nullptr, &slice);
     if (signal == SIGINT || signal == SIGTERM) {
-      std::fprintf(stderr, "capmill: stopping, finishing the file...\n");
+      std::fprintf(messages, "capmill: stopping, finishing the file...\n");
+      std::fflush(messages);
       break;
     }
     if (seconds > 0 && deadline && Clock::now() >= *deadline) break;
@@ -85,14 +138,36 @@ void Record(const RecordOptions& options) {
   if (options.streams.empty()) {
     if (options.audio) qelRecordScreenWithAudio(out, mic.c_str());
     else qelRecordScreen(out);
-  } else if (options.streams.size() == 1) {
-    qelRecordAndStreamDesktopOne(mic.c_str(), out, options.streams[0].c_str());
   } else {
+    // The list entry point for one server too: a server that cannot be
+    // reached is skipped, and the file is recorded all the same.
     std::vector<const char*> urls;
     for (const auto& url : options.streams) urls.push_back(url.c_str());
     qelRecordAndStreamDesktop(out, mic.c_str(), urls.data(), static_cast<int>(urls.size()));
   }
 }
+
+// One line per stream target, in the order given; true when all streamed to the end.
+bool ReportStreams(const RecordOptions& options) {
+  bool allWell = true;
+  for (size_t i = 0; i < options.streams.size(); ++i) {
+    double sent = 0, failedAt = 0;
+    char reason[512] = {};
+    const int result = qelGetStreamResult(static_cast<int>(i), &sent, &failedAt, reason, sizeof reason);
+    const std::string& url = options.streams[i];
+    if (result == 1) {
+      std::fprintf(summary, "stream %s: sent %.1f s\n", url.c_str(), sent);
+      continue;
+    }
+    allWell = false;
+    const int at = static_cast<int>(failedAt);
+    std::fprintf(summary, "stream %s: failed at %02d:%02d (sent %.1f s): %s\n", url.c_str(), at / 60, at % 60, sent,
+                 result == 0 && reason[0] ? reason : "no result");
+  }
+  return allWell;
+}
+
+int RunDevices(const std::vector<std::string>& args);
 
 int RunRecord(const std::vector<std::string>& args) {
   std::string error;
@@ -103,8 +178,14 @@ int RunRecord(const std::vector<std::string>& args) {
     std::fputs(kRecordUsage, stdout);
     return 0;
   }
+  if (options.listDevices) return RunDevices({});
+  // The user's earlier file is never lost to a new attempt unless asked.
+  struct stat existing {};
+  if (!options.overwrite && ::stat(options.output.c_str(), &existing) == 0)
+    return Fail("'" + options.output + "' exists; add --overwrite (-y) to replace it");
   if (!WritableFolder(FolderOf(options.output)))
     return Fail("cannot write into the folder '" + FolderOf(options.output) + "'");
+  SeparateEngineOutput(options.quiet);
 
   qelsetFrameRate(options.fps);
   qelSetCrf(options.crf);
@@ -128,34 +209,56 @@ int RunRecord(const std::vector<std::string>& args) {
   const std::optional<FileIdentity> now = IdentityOf(options.output);
   if (!now || (earlier && *now == *earlier))
     return Fail("recording failed: no playable file at '" + options.output + "'", kRecordingFailed);
-  const FileSummary summary = SummariseFile(options.output);
-  if (!summary.readable || summary.videoFrames == 0)
+  const FileSummary file = SummariseFile(options.output);
+  if (!file.readable || file.videoFrames == 0)
     return Fail("recording failed: no playable file at '" + options.output + "'", kRecordingFailed);
-  std::printf("%s\n", SummaryLine(options.output, summary).c_str());
+  std::fprintf(summary, "%s\n", SummaryLine(options.output, file).c_str());
+  const bool streamsWell = ReportStreams(options);
+  std::fflush(summary);
   // Ended early by the engine (a full disk, a lost screen): the line saying
   // why is already on standard error; the file keeps what was recorded.
-  return qelGetRecordingStopReason(nullptr, 0) > 0 ? kRecordingFailed : 0;
+  if (qelGetRecordingStopReason(nullptr, 0) > 0) return kRecordingFailed;
+  return streamsWell ? 0 : kStreamFailed;
 }
 
 int RunDevices(const std::vector<std::string>& args) {
+  bool json = false;
   for (const auto& arg : args) {
     if (arg == "--help" || arg == "-h") {
       std::fputs(kDevicesUsage, stdout);
       return 0;
     }
+    if (arg == "--json") {
+      json = true;
+      continue;
+    }
     return Fail("unknown argument '" + arg + "' for devices");
   }
   constexpr int kSlots = 20;
-  char* names[kSlots] = {};
-  const int microphones = qelGetAvailableMicrophones(names, kSlots);
+  const auto list = [](bool cameras) {
+    char* names[kSlots] = {};
+    const int count = cameras ? qelGetAvailableCameras(names, kSlots) : qelGetAvailableMicrophones(names, kSlots);
+    std::vector<std::string> found(names, names + std::max(count, 0));
+    if (count > 0) qelFreeDeviceList(names, count);
+    return found;
+  };
+  const std::vector<std::string> microphones = list(false), cameras = list(true);
+  const std::string defaultMicrophone = qelGetDefaultAudioDeviceNameAsString();
+  if (json) {
+    const auto array = [](const std::vector<std::string>& names) {
+      std::string text = "[";
+      for (size_t i = 0; i < names.size(); ++i) text += (i ? ", " : "") + JsonText(names[i]);
+      return text + "]";
+    };
+    std::printf("{\"microphones\": %s, \"cameras\": %s, \"defaultMicrophone\": %s}\n", array(microphones).c_str(),
+                array(cameras).c_str(), JsonText(defaultMicrophone).c_str());
+    return 0;
+  }
   std::printf("Microphones:\n");
-  for (int i = 0; i < microphones; ++i) std::printf("  %s\n", names[i]);
-  qelFreeDeviceList(names, microphones);
-  const int cameras = qelGetAvailableCameras(names, kSlots);
+  for (const std::string& name : microphones) std::printf("  %s\n", name.c_str());
   std::printf("Cameras:\n");
-  for (int i = 0; i < cameras; ++i) std::printf("  %s\n", names[i]);
-  qelFreeDeviceList(names, cameras);
-  std::printf("Default microphone: %s\n", qelGetDefaultAudioDeviceNameAsString().c_str());
+  for (const std::string& name : cameras) std::printf("  %s\n", name.c_str());
+  std::printf("Default microphone: %s\n", defaultMicrophone.c_str());
   return 0;
 }
 

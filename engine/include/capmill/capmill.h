@@ -40,6 +40,12 @@ CAPMILL_API void* qelGetGlobalTimer(void);
    NUL-terminated, cut to fit). Returns the line's full length: 0 when the last
    recording ended as asked. */
 CAPMILL_API int qelGetRecordingStopReason(char* buffer, int size);
+/* How stream target `index` (its place in the URL list) of the last recording that
+   streamed to a list fared: the seconds of recording it carried go to *sentSeconds;
+   when it ended failed, the reason goes to reason (size bytes, NUL-terminated, cut to
+   fit) and the time on the recording's timeline to *failedAtSeconds. Any pointer may
+   be NULL. Returns 1 when it streamed to the end, 0 when it failed, -1 past the end. */
+CAPMILL_API int qelGetStreamResult(int index, double* sentSeconds, double* failedAtSeconds, char* reason, int size);
 
 /* Recording entry points. audioInput is "audio=" followed by a microphone name. */
 CAPMILL_API void qelRecordScreen(const char* outputPath);
