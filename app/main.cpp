@@ -20,6 +20,9 @@ int main(int argc, char** argv) {
                             orvex::UserPrompts::Icon::Information);
     return 0;
   }
+  // The store holds stream keys: one an earlier version left readable by
+  // others is narrowed before anything reads it.
+  services.store.NarrowToOwner();
   std::vector<std::string> arguments;
   for (const QString& argument : QApplication::arguments().mid(1)) arguments.push_back(argument.toStdString());
   CMainDlg window(services.ForWindow(QApplication::applicationFilePath().toStdString(), arguments));

@@ -55,6 +55,14 @@ std::mutex& AppendLock() {
   return lock;
 }
 
+// A folder only its owner may enter, whatever the umask; false (errno set)
+// when it could not be made.
+bool MakeOwnerFolder(const std::string& path) {
+  if (::mkdir(path.c_str(), 0700) != 0) return false;
+  ::chmod(path.c_str(), 0700);
+  return true;
+}
+
 bool IsDirectory(const std::string& path) {
   struct stat info {};
   return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
@@ -203,8 +211,8 @@ bool EventLog::Initialize() {
   DebugOutput(Printf("EventLog: Initializing, log folder: %s\n", folder.c_str()));
   if (!IsDirectory(folder)) {
     const std::string parent = ParentOf(folder);
-    if (!IsDirectory(parent)) ::mkdir(parent.c_str(), 0755);
-    if (::mkdir(folder.c_str(), 0755) != 0 && errno != EEXIST) return false;
+    if (!IsDirectory(parent)) MakeOwnerFolder(parent);
+    if (!MakeOwnerFolder(folder) && errno != EEXIST) return false;
   }
   store_.CreateKey(kRootKey);
   if (const auto value = store_.ReadValue(kRootKey, "LoggingEnabled")) enabled = *value == "TRUE" || *value == "1";
@@ -234,18 +242,20 @@ void EventLog::LogEvent(EventType type, const std::string& description, const st
   std::lock_guard<std::mutex> hold(AppendLock());
   DebugOutput(Printf("EventLog: Writing to folder: %s\n", folder.c_str()));
   if (!IsDirectory(folder)) {
-    ::mkdir(ParentOf(folder).c_str(), 0755);
-    ::mkdir(folder.c_str(), 0755);
+    MakeOwnerFolder(ParentOf(folder));
+    MakeOwnerFolder(folder);
   }
   const std::time_t moment = now();
   std::tm local{};
   localtime_r(&moment, &local);
   const std::string path = folder + "/" + Printf("EventLog_%04d%02d%02d.xml", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
-  const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+  // The log names the user's files and servers: for the owner only, whatever the umask.
+  const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
   if (fd < 0) {
     DebugOutput(Printf("EventLog: Failed to open log file: %s, Error: %d\n", path.c_str(), errno));
     return;
   }
+  ::fchmod(fd, 0600);
   ::flock(fd, LOCK_EX);
   struct stat info {};
   std::string block;

@@ -1,8 +1,10 @@
 #include "platform/DebugChannel.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -15,7 +17,12 @@ void DebugOutput(const std::string& text) {
     const char* target = std::getenv("ORVEX_DEBUG_LOG");
     if (!target || !*target) return -1;
     if (std::string_view(target) == "-") return static_cast<int>(STDERR_FILENO);
-    return ::open(target, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    // The channel carries stream addresses: a file it creates is the owner's alone.
+    const int existing = ::open(target, O_WRONLY | O_APPEND | O_CLOEXEC);
+    if (existing >= 0 || errno != ENOENT) return existing;
+    const int created = ::open(target, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+    if (created >= 0) ::fchmod(created, 0600);
+    return created;
   }();
   if (fd < 0) return;
   // One write per text: O_APPEND keeps lines of concurrent writers whole.

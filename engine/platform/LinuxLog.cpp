@@ -1,8 +1,10 @@
 #include "platform/Log.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -20,7 +22,12 @@ int DebugFd() {
     const char* target = std::getenv("ORVEX_DEBUG_LOG");
     if (!target || !*target) return -1;
     if (std::string_view(target) == "-") return STDERR_FILENO;
-    return ::open(target, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    // The channel carries stream addresses: a file it creates is the owner's alone.
+    const int existing = ::open(target, O_WRONLY | O_APPEND | O_CLOEXEC);
+    if (existing >= 0 || errno != ENOENT) return existing;
+    const int created = ::open(target, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+    if (created >= 0) ::fchmod(created, 0600);
+    return created;
   }();
   return fd;
 }

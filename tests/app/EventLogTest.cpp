@@ -1,6 +1,7 @@
 // The event log's files byte for byte, its reader, the purge, and appends
 // from several threads and processes.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -202,6 +203,20 @@ TEST_F(EventLogTest, ConcurrentAppendsNeverInterleave) {
   }
   EXPECT_EQ(total, 4u * kEach);
   EXPECT_EQ(headers, files.size());
+}
+
+TEST_F(EventLogTest, OnlyItsOwnerMayReadTheLog) {
+  const mode_t saved = ::umask(0);
+  EventLog log = MakeLog();
+  log.LogEvent(RecordingStarted, "Recording started", "/home/user/Videos/Take.mp4");
+  ::umask(saved);
+  const std::vector<std::string> files = log.ListLogFiles();
+  ASSERT_EQ(files.size(), 1u);
+  struct stat file {}, folder {};
+  ASSERT_EQ(::stat(files[0].c_str(), &file), 0);
+  ASSERT_EQ(::stat(Folder().c_str(), &folder), 0);
+  EXPECT_EQ(file.st_mode & 0777, 0600u);
+  EXPECT_EQ(folder.st_mode & 0777, 0700u);
 }
 
 }  // namespace

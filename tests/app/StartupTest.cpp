@@ -79,10 +79,22 @@ TEST_F(StartupTest, StartWithTheSessionHidesAndASecondStartShowsTheFirst) {
 
 TEST_F(StartupTest, WithoutTheAutostartEntryTheWindowStays) {
   Store("AutomaticStart", "TRUE");
+  // A store an earlier version left readable by everyone is the owner's after this start.
+  ::chmod(store_.filePath().c_str(), 0644);
+  ::chmod((home_ / "OrvexLite").c_str(), 0755);
   ChildProcess first = Start(ORVEX_PROGRAM);
   ASSERT_TRUE(WaitUntil([] { return WindowShown("Orvex"); }, kLong));
   std::this_thread::sleep_for(std::chrono::milliseconds(1500));
   EXPECT_TRUE(WindowShown("Orvex"));
+  struct stat file {}, folder {};
+  ASSERT_EQ(::stat(store_.filePath().c_str(), &file), 0);
+  ASSERT_EQ(::stat((home_ / "OrvexLite").c_str(), &folder), 0);
+  EXPECT_EQ(file.st_mode & 0777, 0600u);
+  EXPECT_EQ(folder.st_mode & 0777, 0700u);
+  EXPECT_TRUE(DebugHas("Settings store was readable by other users; narrowed to its owner: "));
+  // The debug channel may carry stream addresses: its file is the owner's too.
+  ASSERT_EQ(::stat((home_ / "debug.log").c_str(), &file), 0);
+  EXPECT_EQ(file.st_mode & 0777, 0600u);
 }
 
 TEST_F(StartupTest, LockHeldWithoutAnswerTellsTheUserAndExitsCleanly) {
