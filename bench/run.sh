@@ -5,12 +5,15 @@
 # peak resident memory, the time from the start to the first frame and the
 # time from the stop to the finished file.
 #
-#   bench/run.sh [ROUNDS] [SECONDS]      (defaults: 3 rounds of 20 s)
+#   bench/run.sh [ROUNDS] [SECONDS] [SIZE@FPS...]
+#   (defaults: 3 rounds of 20 s at 1280x720@30 1920x1080@30 1920x1080@60 2560x1440@30)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROUNDS=${1:-3}
 SECONDS_EACH=${2:-20}
-FPS=30
+shift $(( $# < 2 ? $# : 2 ))
+CONFIGS=("$@")
+[ $# -eq 0 ] && CONFIGS=(1280x720@30 1920x1080@30 1920x1080@60 2560x1440@30)
 CRF=30
 
 tools/install-deps.sh
@@ -74,12 +77,13 @@ video_stats() {
 }
 
 printf "Machine: %s, %s cores; %s\n" "$(uname -m)" "$(nproc)" "$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | xargs)"
-printf "Settings: x11grab %d fps, libx264 ultrafast CRF %d GOP %d with 2 B-frames, yuv420p, AAC from the same virtual microphone, %d s x %d rounds\n" \
-  "$FPS" "$CRF" "$FPS" "$SECONDS_EACH" "$ROUNDS"
-printf "frames/requested: video packets against %d per second of the video track\n\n" "$FPS"
-printf "%-10s %-8s %14s %16s %12s %16s %14s\n" size tool "cpu s/rec s" "frames/requested" "peak MiB" "call->1st frame s" "stop->done s"
+printf "Settings: x11grab, libx264 ultrafast CRF %d, a key frame every second with 2 B-frames, yuv420p, AAC from the same virtual microphone, %d s x %d rounds\n" \
+  "$CRF" "$SECONDS_EACH" "$ROUNDS"
+printf "frames/requested: video packets against the frame rate times the video track's length\n\n"
+printf "%-13s %-8s %14s %16s %12s %16s %14s\n" size@fps tool "cpu s/rec s" "frames/requested" "peak MiB" "call->1st frame s" "stop->done s"
 
-for size in 1280x720 1920x1080; do
+for config in "${CONFIGS[@]}"; do
+  size=${config%@*}; FPS=${config#*@}
   width=${size%x*}; height=${size#*x}
   start_virtual_desktop "$width" "$height"
   start_virtual_microphone
@@ -113,12 +117,12 @@ for size in 1280x720 1920x1080; do
     done
   done
   for tool in capmill ffmpeg; do
-    printf "%-10s %-8s %14.3f %16.3f %12.1f %16.2f %14.2f\n" "$size" "$tool" \
+    printf "%-13s %-8s %14.3f %16.3f %12.1f %16.2f %14.2f\n" "$config" "$tool" \
       "$(echo "${sum[$tool.cpu]} / $ROUNDS" | bc -l)" "$(echo "${sum[$tool.frames]} / $ROUNDS" | bc -l)" \
       "$(echo "${sum[$tool.peak]} / $ROUNDS" | bc -l)" "$(echo "${sum[$tool.start]} / $ROUNDS" | bc -l)" \
       "$(echo "${sum[$tool.stop]} / $ROUNDS" | bc -l)"
   done
-  printf "%-10s %-8s %14.2f %16.2f %12.2f %16.2f %14.2f\n\n" "$size" "ratio" \
+  printf "%-13s %-8s %14.2f %16.2f %12.2f %16.2f %14.2f\n\n" "$config" "ratio" \
     "$(echo "${sum[capmill.cpu]} / ${sum[ffmpeg.cpu]}" | bc -l)" "$(echo "${sum[capmill.frames]} / ${sum[ffmpeg.frames]}" | bc -l)" \
     "$(echo "${sum[capmill.peak]} / ${sum[ffmpeg.peak]}" | bc -l)" "$(echo "${sum[capmill.start]} / ${sum[ffmpeg.start]}" | bc -l)" \
     "$(echo "${sum[capmill.stop]} / ${sum[ffmpeg.stop]}" | bc -l)"

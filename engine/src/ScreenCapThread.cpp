@@ -1,6 +1,7 @@
 #include <utility>
 
 #include "platform/Log.h"
+#include "src/PictureConverter.h"
 #include "src/CaptureThreads.h"
 #include "src/Output.h"
 #include "src/ResourceMonitor.h"
@@ -151,7 +152,10 @@ void RunScreenCapture(MediaInput& input, const std::function<void()>& waitForOth
     UseWritablePicture(input, spare);
     input.convertedFrame->pts = pts;
     input.convertedFrame->pkt_duration = pts - lastPts;
-    if (sws_scale(input.scaler, input.decodedFrame->data, input.decodedFrame->linesize, 0,
+    // A picture of the encoder's own size takes the SIMD conversion; a
+    // scaled one keeps libswscale.
+    if (!ConvertWithYuv(input.decodedFrame, input.convertedFrame) &&
+        sws_scale(input.scaler, input.decodedFrame->data, input.decodedFrame->linesize, 0,
                   input.decodedFrame->height, input.convertedFrame->data, input.convertedFrame->linesize) <= 0)
       log::Out("Error while executing sws_scale");
     av_frame_unref(input.decodedFrame);
