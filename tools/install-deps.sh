@@ -4,13 +4,14 @@
 set -euo pipefail
 pkgs=(
   build-essential cmake ninja-build pkg-config
-  libavformat-dev libavcodec-dev libavdevice-dev libavutil-dev libswscale-dev libswresample-dev
+  libavformat-dev libavcodec-dev libavdevice-dev libavutil-dev libswscale-dev libswresample-dev libyuv-dev
   ffmpeg
   qt6-base-dev libgl-dev
   pulseaudio libpulse-dev
   xvfb x11-utils xdotool trayer
   libx11-dev libxcb1-dev
   bc time procps util-linux strace dbus-daemon
+  lintian desktop-file-utils
   nginx-light libnginx-mod-rtmp
   libgtest-dev libgmock-dev
 )
