@@ -19,7 +19,8 @@ CRF=30
 tools/install-deps.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$(nproc)" --target capmill_cli moving-desktop >/dev/null
-CAPMILL=$PWD/build/tools/capmill
+# CAPMILL=path compares another build of the command (for example an earlier commit's).
+CAPMILL=${CAPMILL:-$PWD/build/tools/capmill}
 WORK=$(mktemp -d /tmp/orvex-bench-XXXXXX)
 source tools/virtual-session.sh
 trap 'stop_virtual_session; rm -rf "$WORK"' EXIT
