@@ -285,21 +285,7 @@ bool RegistryStore::WriteValue(const std::string& key, const std::string& name, 
             << "\nX-GNOME-Autostart-enabled=true\n";
     return static_cast<bool>(desktop);
   }
-  return Modify([&](Tree& tree) {
-    auto k = std::find_if(tree.begin(), tree.end(), [&](const Key& each) { return SameKey(each.path, key); });
-    if (k == tree.end()) {
-      tree.push_back({key, {}});
-      k = tree.end() - 1;
-    }
-    for (auto& [valueName, stored] : k->values) {
-      if (SameKey(valueName, name)) {
-        stored = value;
-        return true;
-      }
-    }
-    k->values.emplace_back(name, value);
-    return true;
-  });
+  return RewriteValues(key, [](const std::string&) { return false; }, {{name, value}});
 }
 
 bool RegistryStore::RewriteValues(const std::string& key, const std::function<bool(const std::string&)>& remove,
