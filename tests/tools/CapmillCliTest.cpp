@@ -92,6 +92,19 @@ TEST_F(CapmillCli, BadArgumentsExitWithTwoAndOneLine) {
   EXPECT_NE(help.find("usage: capmill devices"), std::string::npos);
 }
 
+TEST_F(CapmillCli, DevicesAreListedForPeopleAndForScripts) {
+  REQUIRE_RECORDING_ENVIRONMENT();
+  std::string json, listed;
+  ASSERT_EQ(RunCommand("(" + std::string(CAPMILL_CLI_PATH) + " devices --json 2>/dev/null)", &json), 0);
+  EXPECT_EQ(json.rfind("{\"microphones\": [", 0), 0u) << json;
+  EXPECT_NE(json.find("\"Virtual Microphone\""), std::string::npos) << json;
+  EXPECT_NE(json.find("\"defaultMicrophone\": \""), std::string::npos) << json;
+  EXPECT_EQ(std::count(json.begin(), json.end(), '\n'), 1) << json;
+  ASSERT_EQ(RunCommand("(" + std::string(CAPMILL_CLI_PATH) + " record --list-devices 2>/dev/null)", &listed), 0);
+  EXPECT_EQ(listed.rfind("Microphones:\n", 0), 0u) << listed;
+  EXPECT_NE(listed.find("  Virtual Microphone\n"), std::string::npos) << listed;
+}
+
 TEST_F(CapmillCli, RecordsForTheGivenSeconds) {
   REQUIRE_RECORDING_ENVIRONMENT();
   const std::string path = dir_ / "five.mp4";
