@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <filesystem>
@@ -20,7 +21,6 @@ namespace orvex {
 
 namespace {
 
-constexpr int kWaitStepMs = 500;
 constexpr int kWaitSteps = 30;
 constexpr int kSearchEvery = 5;
 
@@ -52,7 +52,9 @@ std::optional<fs::path> NewestMatch(const fs::path& folder, const std::string& p
 }
 
 bool Sleep(const std::atomic<bool>& stop, int ms) {
-  for (int waited = 0; waited < ms && !stop; waited += 50) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  constexpr int kSliceMs = 50;  // a program that closes waits no longer than this
+  for (int waited = 0; waited < ms && !stop; waited += kSliceMs)
+    std::this_thread::sleep_for(std::chrono::milliseconds(std::min(kSliceMs, ms - waited)));
   return !stop;
 }
 
@@ -131,7 +133,7 @@ int CloudAutoSaveWorker(const CloudAutoSaveJob& job, const std::atomic<bool>& st
     }
   }
   for (int wait = 1; wait <= kWaitSteps && !Exists(expected); ++wait) {
-    if (!Sleep(stop, kWaitStepMs)) return 0;
+    if (!Sleep(stop, job.waitStepMs)) return 0;
     if (prefix && wait % kSearchEvery == 0)
       if (const auto found = NewestMatch(dir, *prefix)) {
         expected = *found;

@@ -25,6 +25,9 @@ struct CloudAutoSaveJob {
   // Returns once the recording's file is complete (the engine has closed it),
   // or false when the wait was given up because the program is closing.
   std::function<bool()> waitForRecording;
+  // The wait for a recording file that is not there yet: 30 steps of this
+  // length (15 s); tests shorten it.
+  int waitStepMs = 500;
   std::function<void(int reason)> failed;
   std::function<void()> done;
 };

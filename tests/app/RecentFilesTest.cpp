@@ -26,6 +26,13 @@ namespace {
 class RecentFilesTest : public ::testing::Test {
  protected:
   std::vector<std::string> Load(int limit = 500) { return LoadRecentFiles(store_, limit); }
+  // A stored list of `count` recordings, newest ("<prefix><count-1>.mp4") first, in one write.
+  void Fill(const std::string& prefix, int count) {
+    std::vector<std::pair<std::string, std::string>> values;
+    for (int i = 0; i < count; ++i)
+      values.emplace_back("File" + std::to_string(i), prefix + std::to_string(count - 1 - i) + ".mp4");
+    ASSERT_TRUE(store_.RewriteValues(kRecentFilesKey, [](const std::string&) { return true; }, values));
+  }
   std::optional<std::string> Position(int position) {
     return store_.ReadValue(kRecentFilesKey, "File" + std::to_string(position));
   }
@@ -66,7 +73,7 @@ TEST_F(RecentFilesTest, ALowerLimitRemovesEveryOlderPosition) {
   EXPECT_EQ(Load().size(), 10u);
   for (int position = 10; position < 20; ++position) EXPECT_FALSE(Position(position)) << position;
 
-  for (int i = 0; i < 500; ++i) AddRecentFile(store_, "/stale/" + std::to_string(i) + ".mp4", 500);
+  Fill("/stale/", 500);
   AddRecentFile(store_, "/r/lowered.mp4", 10);
   for (int i = 0; i < 10; ++i) AddRecentFile(store_, "/fresh/" + std::to_string(i) + ".mp4", 500);
   // Ten fresh ones, then the ten the lowered limit kept: nothing older comes back.
@@ -79,8 +86,7 @@ TEST_F(RecentFilesTest, ALowerLimitRemovesEveryOlderPosition) {
 
 // The store is replaced once per addition, however long the list.
 TEST_F(RecentFilesTest, OneAdditionIsOneChangeOfTheStore) {
-  for (int i = 0; i < 500; ++i)
-    store_.WriteValue(kRecentFilesKey, "File" + std::to_string(i), "/r/" + std::to_string(i) + ".mp4");
+  Fill("/r/", 500);
   const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
   ASSERT_GE(watch, 0);
   ASSERT_GE(::inotify_add_watch(watch, (dir_ / "OrvexLite").c_str(), IN_MOVED_TO), 0);
