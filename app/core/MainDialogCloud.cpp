@@ -22,8 +22,12 @@ void CMainDlg::StartCloudAutoSave(const std::string& path, std::shared_ptr<Recor
   job.dateFolders = settings_.ReadFlag("RecordInDateFolders");
   if (!job.cloud.autoSave || job.cloud.driveType.empty()) return;
   cloud_ = job.cloud;
-  PullControls();
-  job.expected = path.empty() ? ComposeOutputPath(PathOptions(), QDateTime::currentDateTime()) : path;
+  job.expected = path;
+  // A stop before the worker composed its path: compose it now, from the controls.
+  if (job.expected.empty()) {
+    PullControls();
+    job.expected = ComposeOutputPath(PathOptions(), QDateTime::currentDateTime());
+  }
   RegistryStore& store = services_.store;
   job.findDriveRoot = [&store](const std::string& type) { return GetCloudDrivePath(Settings(store), type); };
   if (recording) job.waitForRecording = [this, recording] { return recording->Wait(cloudStop_); };

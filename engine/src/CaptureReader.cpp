@@ -74,17 +74,22 @@ CaptureReader::Result CaptureReader::Read(MediaInput& input) {
   }
   errorCount_ = 0;
   std::optional<int64_t> pauseStart;
+  int64_t resumedAtWallUs = 0;
+  bool paused = false;
   {
     std::lock_guard<std::mutex> hold(Engine().lock);
-    if (!Engine().paused) {
-      if (input.kind != kScreenVideo || !GrabbedBefore(input, Engine().resumedAtWallUs)) return Result::Packet;
-      // Grabbed while paused, read after the resume: it may still show what
-      // the pause put on the screen (the recording controls).
-      av_packet_unref(input.inputPacket);
-      return Result::Retry;
-    }
+    paused = Engine().paused;
+    resumedAtWallUs = Engine().resumedAtWallUs;
     const RecordingClock* clock = Engine().activeClock;
-    if (clock && clock->isPaused) pauseStart = clock->pauseStart;
+    if (paused && clock && clock->isPaused) pauseStart = clock->pauseStart;
+  }
+  if (!paused) {
+    // Judged outside the lock: the capture threads take it for every packet.
+    if (input.kind != kScreenVideo || !GrabbedBefore(input, resumedAtWallUs)) return Result::Packet;
+    // Grabbed while paused, read after the resume: it may still show what
+    // the pause put on the screen (the recording controls).
+    av_packet_unref(input.inputPacket);
+    return Result::Retry;
   }
   // Sound captured before the pause began but read after it still belongs
   // to the recording: dropped, it would leave a hole at every pause.
