@@ -1,7 +1,10 @@
-#include <utility>
+#include <exception>
+#include <string>
+#include <thread>
 
 #include "platform/Log.h"
 #include "src/PictureConverter.h"
+#include "src/PictureRing.h"
 #include "src/CaptureThreads.h"
 #include "src/Output.h"
 #include "src/ResourceMonitor.h"
@@ -35,9 +38,9 @@ int64_t StampFrame(MediaInput& input, int& level) {
   return (elapsedMs - clock->pausedTotalMs + Engine().audioDelayCurrentMs) * kTimestampUnitsPerMs;
 }
 
-// Sends the converted frame; takes packets out only when the encoder refuses
+// Sends the converted picture; takes packets out only when the encoder refuses
 // a new frame. False on an encoder error.
-bool EncodeFrame(MediaInput& input) {
+bool EncodeFrame(MediaInput& input, const AVFrame* picture) {
   int result = 0;
   for (;;) {
     if (result == AVERROR(EAGAIN)) {
@@ -49,30 +52,9 @@ bool EncodeFrame(MediaInput& input) {
       log::Out("\nError :" + AvErrorText(result));
       return false;
     }
-    result = avcodec_send_frame(input.encoderContext, input.convertedFrame);
+    result = avcodec_send_frame(input.encoderContext, picture);
     if (result == 0) return true;
   }
-}
-
-// A second picture of the same size and format, or null.
-AVFrame* NewPictureLike(const AVFrame* picture) {
-  AVFrame* copy = av_frame_alloc();
-  if (!copy) return nullptr;
-  copy->width = picture->width;
-  copy->height = picture->height;
-  copy->format = picture->format;
-  if (av_frame_get_buffer(copy, 0) < 0) av_frame_free(&copy);
-  return copy;
-}
-
-// The encoder keeps a reference to the last picture it accepted until it is
-// asked for a packet, so scaling into that picture would change a frame not
-// yet encoded. Two pictures take turns instead of copying a held one (a fresh
-// buffer and a full copy per frame); the copy remains the fallback.
-void UseWritablePicture(MediaInput& input, AVFrame*& spare) {
-  if (!av_frame_is_writable(input.convertedFrame) && spare && av_frame_is_writable(spare))
-    std::swap(input.convertedFrame, spare);
-  av_frame_make_writable(input.convertedFrame);
 }
 
 void EndScreenCapture(MediaInput& input, const std::function<void()>& waitForOtherWriters) {
@@ -95,23 +77,40 @@ void EndScreenCapture(MediaInput& input, const std::function<void()>& waitForOth
 
 namespace {
 
-void RunScreenCapture(MediaInput& input, const std::function<void()>& waitForOtherWriters) {
-  av_packet_free(&input.outputPacket);
-  input.outputPacket = av_packet_alloc();
-  if (!input.outputPacket) {
-    log::ErrLine("Failed to allocate output packet in ScreenCapThread");
-    if (waitForOtherWriters) waitForOtherWriters();
-    return;
+// Pictures between the capture and the encoder: at 60 fps, six cover 100 ms
+// of an encoder running late.
+constexpr int kQueuedPictures = 6;
+
+// Encodes and writes the ring's pictures in order until the capture closes
+// the ring. After an encoder error the rest is taken and left unencoded.
+void EncodeQueued(MediaInput& input, PictureRing& ring) {
+  PictureRing::Item item;
+  bool failed = false;
+  while (ring.Pop(item)) {
+    if (!failed) {
+      item.picture->pts = item.pts;
+      item.picture->pkt_duration = item.duration;
+      failed = !EncodeFrame(input, item.picture);
+      av_packet_unref(input.outputPacket);
+      if (failed) ring.Fail();
+    }
+    ring.Done(item);
   }
+}
+
+// Grabs, stamps and converts screen pictures into the ring until stop, the
+// end of the source or an encoder failure.
+void CaptureIntoRing(MediaInput& input, PictureRing& ring) {
   int64_t lastPts = 0;
-  bool haveFrame = false;
+  AVFrame* lastPicture = nullptr;
+  int64_t dropped = 0;
+  int64_t crowded = 0;
   const int64_t minFrameSpacing =
       input.frameRate > 0 ? kMinFrameSpacingPercent * 90000 / (100 * static_cast<int64_t>(input.frameRate)) : 0;
   CaptureReader reader("video frame", "Video input reached end of file");
-  AVFrame* spare = NewPictureLike(input.convertedFrame);
 
   bool sourceLost = false;
-  while (!Engine().stopRequested) {
+  while (!Engine().stopRequested && !ring.Failed()) {
     const CaptureReader::Result read = reader.Read(input);
     if (read == CaptureReader::Result::End) {
       sourceLost = !Engine().stopRequested;
@@ -129,11 +128,19 @@ void RunScreenCapture(MediaInput& input, const std::function<void()>& waitForOth
     if (level >= 1) SleepMs(1);
     // Frames the grabber buffered during setup, or delivers in a burst to
     // catch up after a stall, would crowd the timeline: keep the frame rate.
-    if (haveFrame && pts - lastPts < minFrameSpacing) {
+    if (lastPicture && pts - lastPts < minFrameSpacing) {
+      ++crowded;
       av_packet_unref(input.inputPacket);
       continue;
     }
-    haveFrame = true;
+    // Every picture still waits for the encoder: this one is lost, and the
+    // next one lasts until its own time.
+    AVFrame* picture = ring.Writable();
+    if (!picture) {
+      ++dropped;
+      av_packet_unref(input.inputPacket);
+      continue;
+    }
 
     if (int code = avcodec_send_packet(input.av_cntx_in, input.inputPacket); code < 0) {
       log::ErrLine("Error while sending packet: " + AvErrorText(code));
@@ -146,27 +153,25 @@ void RunScreenCapture(MediaInput& input, const std::function<void()>& waitForOth
       lastPts = pts;
       continue;
     }
-    av_packet_unref(input.outputPacket);
-    input.outputPacket->pts = input.outputPacket->dts = pts;
-    input.outputPacket->duration = pts - lastPts;
-    UseWritablePicture(input, spare);
-    input.convertedFrame->pts = pts;
-    input.convertedFrame->pkt_duration = pts - lastPts;
     // A picture of the encoder's own size takes the SIMD conversion; a
     // scaled one keeps libswscale.
-    if (!ConvertWithYuv(input.decodedFrame, input.convertedFrame) &&
+    if (!ConvertWithYuv(input.decodedFrame, picture) &&
         sws_scale(input.scaler, input.decodedFrame->data, input.decodedFrame->linesize, 0,
-                  input.decodedFrame->height, input.convertedFrame->data, input.convertedFrame->linesize) <= 0)
+                  input.decodedFrame->height, picture->data, picture->linesize) <= 0)
       log::Out("Error while executing sws_scale");
     av_frame_unref(input.decodedFrame);
-
-    const bool encoded = EncodeFrame(input);
     av_packet_unref(input.inputPacket);
-    av_packet_unref(input.outputPacket);
-    if (!encoded) break;
+    ring.Push(picture, pts, pts - lastPts);
+    lastPicture = picture;
     lastPts = pts;
   }
-  av_frame_free(&spare);
+  if (dropped > 0 || crowded > 0)
+    log::Debug("Screen pictures dropped: " + std::to_string(dropped) + " while the encoder was behind, " +
+               std::to_string(crowded) + " too close to the one before\n");
+  // Without an encoder the picture stops; so does the sound, and the file
+  // is finished with what it holds.
+  if (ring.Failed())
+    StopRecordingFor("Screen encoding failed", input.output ? input.output->path() : input.outputPath);
   if (sourceLost) {
     // Without a picture there is no recording: the sound ends now too.
     StopRecordingFor("Screen capture lost", input.output ? input.output->path() : input.outputPath);
@@ -174,13 +179,45 @@ void RunScreenCapture(MediaInput& input, const std::function<void()>& waitForOth
     // now, where the sound ends, so both tracks end together.
     int level = 0;
     const int64_t pts = StampFrame(input, level);
-    if (haveFrame && pts > lastPts) {
-      input.convertedFrame->pts = pts;
-      input.convertedFrame->pkt_duration = pts - lastPts;
-      EncodeFrame(input);
-      av_packet_unref(input.outputPacket);
-    }
+    if (lastPicture && pts > lastPts) ring.Push(lastPicture, pts, pts - lastPts);
   }
+}
+
+void RunScreenCapture(MediaInput& input, const std::function<void()>& waitForOtherWriters) {
+  av_packet_free(&input.outputPacket);
+  input.outputPacket = av_packet_alloc();
+  if (!input.outputPacket) {
+    log::ErrLine("Failed to allocate output packet in ScreenCapThread");
+    if (waitForOtherWriters) waitForOtherWriters();
+    return;
+  }
+  std::exception_ptr encoderCrash;
+  {
+    // Grabbing and encoding run side by side: a grab waits only for the
+    // grabber's own clock, never for an encoding that runs late.
+    PictureRing ring(input.convertedFrame, kQueuedPictures);
+    std::thread encoder([&input, &ring, &encoderCrash] {
+      try {
+        EncodeQueued(input, ring);
+      } catch (...) {
+        encoderCrash = std::current_exception();
+        ring.Fail();
+        PictureRing::Item item;
+        while (ring.Pop(item)) ring.Done(item);
+      }
+    });
+    struct CloseAndJoin {
+      PictureRing& ring;
+      std::thread& thread;
+      ~CloseAndJoin() {
+        ring.Close();
+        thread.join();
+      }
+    } closeAndJoin{ring, encoder};
+    if (ring.Ok()) CaptureIntoRing(input, ring);
+    else StopRecordingFor("No picture to capture into", input.output ? input.output->path() : input.outputPath);
+  }
+  if (encoderCrash) std::rethrow_exception(encoderCrash);
   EndScreenCapture(input, waitForOtherWriters);
 }
 
