@@ -13,8 +13,10 @@
 namespace capmill {
 namespace {
 
-// Frames closer than this share of a frame interval to the last one are dropped.
-constexpr int64_t kMinFrameSpacingPercent = 75;
+// Frames closer than this share of a frame interval to the last one are
+// dropped: a burst the grabber delivers to catch up comes a few ms apart,
+// while the picture after one grabbed late by up to half an interval is kept.
+constexpr int64_t kMinFrameSpacingPercent = 50;
 
 // Writes one encoded screen packet to the file directly, or through the router
 // when stream targets exist.
