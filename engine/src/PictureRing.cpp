@@ -64,11 +64,6 @@ void PictureRing::Close() {
   changed_.notify_all();
 }
 
-bool PictureRing::Failed() const {
-  std::lock_guard<std::mutex> hold(lock_);
-  return failed_;
-}
-
 bool PictureRing::Pop(Item& item) {
   std::unique_lock<std::mutex> hold(lock_);
   changed_.wait(hold, [this] { return !queue_.empty() || closed_; });
@@ -81,11 +76,6 @@ bool PictureRing::Pop(Item& item) {
 void PictureRing::Done(const Item& item) {
   std::lock_guard<std::mutex> hold(lock_);
   if (Slot* slot = SlotOf(item.picture); slot && slot->queued > 0) --slot->queued;
-}
-
-void PictureRing::Fail() {
-  std::lock_guard<std::mutex> hold(lock_);
-  failed_ = true;
 }
 
 }  // namespace capmill

@@ -5,6 +5,7 @@
 // picture instead of stalling the grabber.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -41,7 +42,7 @@ class PictureRing {
   // No more pictures come; Pop returns false once the queue is empty.
   void Close();
   // Whether the encoding side gave up (see Fail).
-  bool Failed() const;
+  bool Failed() const { return failed_; }
 
   // Encoding side. Waits for the next item; false after Close and the last item.
   bool Pop(Item& item);
@@ -49,7 +50,7 @@ class PictureRing {
   // its own; Writable skips the picture until that is gone).
   void Done(const Item& item);
   // The encoder failed: the capture should stop.
-  void Fail();
+  void Fail() { failed_ = true; }
 
  private:
   struct Slot {
@@ -59,13 +60,14 @@ class PictureRing {
   };
   Slot* SlotOf(const AVFrame* picture);
 
-  mutable std::mutex lock_;
+  std::mutex lock_;
   std::condition_variable changed_;
   std::vector<Slot> slots_;
   std::deque<Item> queue_;
   size_t next_ = 0;
   bool closed_ = false;
-  bool failed_ = false;
+  // Read by the capture at every picture: no lock for it.
+  std::atomic<bool> failed_{false};
   bool ok_ = true;
 };
 

@@ -40,6 +40,9 @@ int64_t StampFrame(MediaInput& input, int& level) {
   return (elapsedMs - clock->pausedTotalMs + Engine().audioDelayCurrentMs) * kTimestampUnitsPerMs;
 }
 
+// The file the recording writes, for the stop reports.
+std::string RecordingPath(const MediaInput& input) { return input.output ? input.output->path() : input.outputPath; }
+
 // Sends the converted picture; takes packets out only when the encoder refuses
 // a new frame. False on an encoder error.
 bool EncodeFrame(MediaInput& input, const AVFrame* picture) {
@@ -173,10 +176,10 @@ void CaptureIntoRing(MediaInput& input, PictureRing& ring) {
   // Without an encoder the picture stops; so does the sound, and the file
   // is finished with what it holds.
   if (ring.Failed())
-    StopRecordingFor("Screen encoding failed", input.output ? input.output->path() : input.outputPath);
+    StopRecordingFor("Screen encoding failed", RecordingPath(input));
   if (sourceLost) {
     // Without a picture there is no recording: the sound ends now too.
-    StopRecordingFor("Screen capture lost", input.output ? input.output->path() : input.outputPath);
+    StopRecordingFor("Screen capture lost", RecordingPath(input));
     // The picture stood still while the source was retried; it lasts until
     // now, where the sound ends, so both tracks end together.
     int level = 0;
@@ -217,7 +220,7 @@ void RunScreenCapture(MediaInput& input, const std::function<void()>& waitForOth
       }
     } closeAndJoin{ring, encoder};
     if (ring.Ok()) CaptureIntoRing(input, ring);
-    else StopRecordingFor("No picture to capture into", input.output ? input.output->path() : input.outputPath);
+    else StopRecordingFor("No picture to capture into", RecordingPath(input));
   }
   if (encoderCrash) std::rethrow_exception(encoderCrash);
   EndScreenCapture(input, waitForOtherWriters);
